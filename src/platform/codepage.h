@@ -1,0 +1,21 @@
+#pragma once
+// Code-page conversion between GBK (code page 936), UTF-16 and UTF-8.
+//
+// None of these fail: a character the target lacks becomes "?", and a byte
+// sequence that is invalid in the source is replaced (U+FFFD from UTF-8, "?"
+// from GBK). An empty input gives an empty output.
+#include <string>
+#include <string_view>
+
+namespace velkor::platform {
+
+std::u16string gbk_to_utf16(std::string_view gbk);
+std::string utf16_to_gbk(std::u16string_view utf16);
+std::u16string utf8_to_utf16(std::string_view utf8);
+std::string utf16_to_utf8(std::u16string_view utf16);
+
+// Direct routes; the same results as going through UTF-16.
+std::string utf8_to_gbk(std::string_view utf8);
+std::string gbk_to_utf8(std::string_view gbk);
+
+}  // namespace velkor::platform

@@ -1,0 +1,69 @@
+#pragma once
+// The system's text: GBK (code page 936) bytes, lengths and positions in bytes,
+// positions 1-based, -1 for "not found". Conversions to UTF-8 or UTF-16 happen
+// only at the edges (window, source literals, the wire).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkor {
+
+using Text = std::string;
+using TextList = std::vector<Text>;
+
+// Source literals are UTF-8; this is the one place they become GBK.
+Text gbk(std::string_view utf8);
+// GBK to UTF-8, for the window and the terminal.
+std::string to_utf8(std::string_view gbk_text);
+
+// --- basic operations ---------------------------------------------------------
+
+// 1-based position of the first occurrence at or after start, -1 when none.
+// Every byte >= 0x80 opens a double-byte character: a match never starts on its
+// second byte. Case folding, when asked, is ASCII only.
+int find(std::string_view text, std::string_view sought, int start = 1, bool ignore_case = false);
+Text left(std::string_view text, int n);
+Text right(std::string_view text, int n);
+Text middle(std::string_view text, int start, int count);
+// Replaces from left to right, stepping over double-byte characters as find does.
+// count < 0 means every occurrence.
+Text replace(std::string_view text, std::string_view old_text, std::string_view new_text,
+             int start = 1, int count = -1, bool case_sensitive = true);
+// Pieces between delimiters; empty pieces kept, a trailing empty piece dropped,
+// an empty text gives no piece.
+TextList split(std::string_view text, std::string_view delimiter);
+// The leading decimal integer (full-width digits count), 0 when there is none.
+long long to_int(std::string_view text);
+Text number_text(long long value);
+Text number_text(double value);  // "%.13g"
+
+// Blanks are the ASCII space and the full-width space (A1 A1).
+Text trim_blanks(std::string_view text);
+Text remove_blanks(std::string_view text);
+bool ends_with(std::string_view text, std::string_view tail);
+
+// --- marker cutting -------------------------------------------------------------
+
+// The text between the first left marker (at or after start) and the next right
+// marker behind it; empty when either is missing. "#引号" in a marker stands for '"'.
+Text text_between(std::string_view text, std::string_view left_marker,
+                  std::string_view right_marker, int start = 1, bool ignore_case = false);
+
+// --- encoding -----------------------------------------------------------------------
+
+Text url_encode(std::string_view text, bool keep_unreserved, bool utf8_first);
+Text url_decode(std::string_view text, bool from_utf8);
+Text utf8_to_ansi(std::string_view utf8);
+Text ansi_to_utf8(std::string_view ansi);
+Text md5_hex(std::string_view data, bool upper_case = false, bool middle16 = false);
+Text timestamp_text(bool seconds_only = false);
+
+// Resolves the \u escapes (and the string-literal escapes) of a server answer.
+// `pump` lets a window thread handle its pending events during long inputs.
+Text unicode_unescape(std::string_view answer, const std::function<void()>& pump = {});
+Text unescape_fallback(std::string_view text, const std::function<void()>& pump = {});
+std::uint32_t hex_value(std::string_view text);
+
+}  // namespace velkor
