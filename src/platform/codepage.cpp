@@ -25,7 +25,7 @@ const char* iconv_name(Kind k) {
 
 // iconv descriptors are not safe to share between threads: each thread keeps its own.
 class Converter {
-public:
+  public:
     Converter(Kind from, Kind to) : from_(from), to_(to) {
         cd_ = iconv_open(iconv_name(to), iconv_name(from));
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
@@ -73,7 +73,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void append_replacement(std::string& out, size_t& used) {
         // A character that cannot be written becomes "?"; invalid UTF-8 becomes U+FFFD
         // first, which in GBK again ends as "?".
@@ -187,8 +187,12 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
         .run(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
 }
 
-std::string utf8_to_gbk(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
+std::string utf8_to_gbk(std::string_view utf8) {
+    return utf16_to_gbk(utf8_to_utf16(utf8));
+}
 
-std::string gbk_to_utf8(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
+std::string gbk_to_utf8(std::string_view gbk) {
+    return utf16_to_utf8(gbk_to_utf16(gbk));
+}
 
 }  // namespace velkor::platform

@@ -9,7 +9,7 @@
 namespace velkor {
 
 class CookieStore {
-public:
+  public:
     virtual ~CookieStore() = default;
     // A whole copy of the current cookie text.
     virtual Text cookie_text() const = 0;
@@ -20,14 +20,14 @@ public:
 
 // A cookie text owned by the caller, guarded by its own lock.
 class LocalCookies final : public CookieStore {
-public:
+  public:
     LocalCookies() = default;
     explicit LocalCookies(Text initial) : text_(std::move(initial)) {}
     Text cookie_text() const override;
     Text merge_answer_cookies(Text& answer_cookies) override;
     void set(Text text);
 
-private:
+  private:
     mutable std::mutex mutex_;
     Text text_;
 };

@@ -74,9 +74,13 @@ const Text& full_width_space() {
 
 }  // namespace
 
-Text gbk(std::string_view utf8) { return platform::utf8_to_gbk(utf8); }
+Text gbk(std::string_view utf8) {
+    return platform::utf8_to_gbk(utf8);
+}
 
-std::string to_utf8(std::string_view gbk_text) { return platform::gbk_to_utf8(gbk_text); }
+std::string to_utf8(std::string_view gbk_text) {
+    return platform::gbk_to_utf8(gbk_text);
+}
 
 int find(std::string_view text, std::string_view sought, int start, bool ignore_case) {
     if (text.empty()) {
@@ -114,8 +118,8 @@ Text middle(std::string_view text, int start, int count) {
     return Text(text.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count)));
 }
 
-Text replace(std::string_view text, std::string_view old_text, std::string_view new_text,
-             int start, int count, bool case_sensitive) {
+Text replace(std::string_view text, std::string_view old_text, std::string_view new_text, int start,
+             int count, bool case_sensitive) {
     if (old_text.empty() || text.empty() || count == 0) {
         return Text(text);
     }
@@ -207,7 +211,9 @@ long long to_int(std::string_view text) {
     return negative ? -value : value;
 }
 
-Text number_text(long long value) { return std::to_string(value); }
+Text number_text(long long value) {
+    return std::to_string(value);
+}
 
 Text number_text(double value) {
     char buf[64];
