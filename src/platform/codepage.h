@@ -1,9 +1,11 @@
 #pragma once
 // Code-page conversion between GBK (code page 936), UTF-16 and UTF-8.
 //
-// None of these fail: a character the target lacks becomes "?", and a byte
-// sequence that is invalid in the source is replaced (U+FFFD from UTF-8, "?"
-// from GBK). An empty input gives an empty output.
+// None of these fail: a character GBK lacks becomes "?" (one "?" for a surrogate
+// pair), and input that is invalid in the source is replaced: by U+FFFD from
+// UTF-8 or from a lone surrogate going to UTF-8, by "?" from GBK (a byte 0x81..0xFE
+// followed by 0x40..0xFE other than 0x7F is read as one double-byte character).
+// An empty input gives an empty output.
 #include <string>
 #include <string_view>
 

@@ -74,9 +74,13 @@ const Text& full_width_space() {
 
 }  // namespace
 
-Text gbk(std::string_view utf8) { return platform::utf8_to_gbk(utf8); }
+Text gbk(std::string_view utf8) {
+    return platform::utf8_to_gbk(utf8);
+}
 
-std::string to_utf8(std::string_view gbk_text) { return platform::gbk_to_utf8(gbk_text); }
+std::string to_utf8(std::string_view gbk_text) {
+    return platform::gbk_to_utf8(gbk_text);
+}
 
 int find(std::string_view text, std::string_view sought, int start, bool ignore_case) {
     if (text.empty()) {
@@ -114,8 +118,8 @@ Text middle(std::string_view text, int start, int count) {
     return Text(text.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count)));
 }
 
-Text replace(std::string_view text, std::string_view old_text, std::string_view new_text,
-             int start, int count, bool case_sensitive) {
+Text replace(std::string_view text, std::string_view old_text, std::string_view new_text, int start,
+             int count, bool case_sensitive) {
     if (old_text.empty() || text.empty() || count == 0) {
         return Text(text);
     }
@@ -207,7 +211,9 @@ long long to_int(std::string_view text) {
     return negative ? -value : value;
 }
 
-Text number_text(long long value) { return std::to_string(value); }
+Text number_text(long long value) {
+    return std::to_string(value);
+}
 
 Text number_text(double value) {
     char buf[64];
@@ -217,39 +223,29 @@ Text number_text(double value) {
 
 Text trim_blanks(std::string_view text) {
     size_t b = 0;
-    size_t e = text.size();
     while (true) {
-        if (b < e && text[b] == ' ') {
+        if (b < text.size() && text[b] == ' ') {
             ++b;
-        } else if (b + 1 < e && byte_at(text, b) == 0xA1 && byte_at(text, b + 1) == 0xA1) {
+        } else if (b + 1 < text.size() && byte_at(text, b) == 0xA1 &&
+                   byte_at(text, b + 1) == 0xA1) {
             b += 2;
         } else {
             break;
         }
     }
-    while (true) {
-        if (e > b && text[e - 1] == ' ') {
-            --e;
-        } else if (e >= b + 2 && byte_at(text, e - 1) == 0xA1 && byte_at(text, e - 2) == 0xA1) {
-            // Only a real full-width space: the pair must start on a character boundary.
-            size_t i = b;
-            bool boundary = false;
-            while (i < e) {
-                if (i == e - 2) {
-                    boundary = true;
-                    break;
-                }
-                i += byte_at(text, i) >= 0x80 ? 2 : 1;
-            }
-            if (!boundary) {
-                break;
-            }
-            e -= 2;
-        } else {
-            break;
+    // A trailing A1 A1 is a blank only when it starts on a character boundary, so
+    // walk the characters once and keep the end of the last one that is not blank.
+    size_t end = b;
+    for (size_t i = b; i < text.size();) {
+        const unsigned char c = byte_at(text, i);
+        const size_t len = (c >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+        const bool blank = c == ' ' || (len == 2 && c == 0xA1 && byte_at(text, i + 1) == 0xA1);
+        i += len;
+        if (!blank) {
+            end = i;
         }
     }
-    return Text(text.substr(b, e - b));
+    return Text(text.substr(b, end - b));
 }
 
 Text remove_blanks(std::string_view text) {
