@@ -227,30 +227,34 @@ std::u16string bytes_to_u16(const std::string& bytes) {
 
 }  // namespace
 
-std::u16string gbk_to_utf16(std::string_view gbk) {
-    std::u16string out;
+void gbk_to_utf16(std::string_view gbk, std::u16string& out) {
+    out.resize(gbk.size());  // never more units than bytes
     if (gbk.empty()) {
-        return out;
+        return;
     }
     const GbkTables& t = gbk_tables();
-    out.resize(gbk.size());
     const auto* s = reinterpret_cast<const unsigned char*>(gbk.data());
     const size_t n = gbk.size();
-    size_t o = 0;
+    char16_t* o = out.data();
     for (size_t i = 0; i < n;) {
         const unsigned b = s[i];
         if (b < 0x80) {
-            out[o++] = static_cast<char16_t>(b);
+            *o++ = static_cast<char16_t>(b);
             ++i;
         } else if (is_lead(b) && i + 1 < n && is_trail(s[i + 1])) {
-            out[o++] = t.pair[(b - kLeadFirst) * kTrailCount + (s[i + 1] - kTrailFirst)];
+            *o++ = t.pair[(b - kLeadFirst) * kTrailCount + (s[i + 1] - kTrailFirst)];
             i += 2;
         } else {
-            out[o++] = t.single[b];
+            *o++ = t.single[b];
             ++i;
         }
     }
-    out.resize(o);
+    out.resize(static_cast<size_t>(o - out.data()));
+}
+
+std::u16string gbk_to_utf16(std::string_view gbk) {
+    std::u16string out;
+    gbk_to_utf16(gbk, out);
     return out;
 }
 
@@ -260,9 +264,15 @@ std::string utf16_to_gbk(std::u16string_view utf16) {
         return out;
     }
     const GbkTables& t = gbk_tables();
-    out.resize(utf16.size() * 2);
-    char* o = out.data();
     const size_t n = utf16.size();
+    // At most two bytes for a unit beyond ASCII; sizing by that keeps a large,
+    // mostly ASCII result from touching twice the memory it needs.
+    size_t bound = n;
+    for (const char16_t u : utf16) {
+        bound += u >= 0x80;
+    }
+    out.resize(bound);
+    char* o = out.data();
     for (size_t i = 0; i < n; ++i) {
         const char16_t u = utf16[i];
         if (u < 0x80) {

@@ -12,6 +12,8 @@
 namespace velkor::platform {
 
 std::u16string gbk_to_utf16(std::string_view gbk);
+// The same into a buffer whose storage is reused (for large texts converted often).
+void gbk_to_utf16(std::string_view gbk, std::u16string& out);
 std::string utf16_to_gbk(std::u16string_view utf16);
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);

@@ -42,14 +42,30 @@ size_t find0(std::string_view text, std::string_view sought, size_t from, bool i
     const size_t last = n - m;
     size_t i = from;
     if (!ignore_case) {
+        // Jump from one occurrence of the first byte to the next. A byte below 0x80
+        // always ends a character (alone or as a second byte), so a candidate is a
+        // character boundary when the bytes of 0x80 or more right before it, back
+        // to the last byte below 0x80 or the last known boundary, pair up evenly.
         const unsigned char first = byte_at(sought, 0);
+        size_t boundary = from;
         while (i <= last) {
-            // Runs of ASCII bytes can be skipped quickly: no character boundary can hide there.
-            const unsigned char c = byte_at(text, i);
-            if (c == first && std::memcmp(text.data() + i, sought.data(), m) == 0) {
-                return i;
+            const void* hit = std::memchr(text.data() + i, first, last - i + 1);
+            if (hit == nullptr) {
+                return std::string_view::npos;
             }
-            i += (c >= 0x80) ? 2 : 1;
+            const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+            size_t k = j;
+            while (k > boundary && byte_at(text, k - 1) >= 0x80) {
+                --k;
+            }
+            if ((j - k) % 2 == 1) {
+                boundary = i = j + 1;  // j is the second byte of a character
+                continue;
+            }
+            if (std::memcmp(text.data() + j, sought.data(), m) == 0) {
+                return j;
+            }
+            boundary = i = j + (first >= 0x80 ? 2 : 1);
         }
         return std::string_view::npos;
     }

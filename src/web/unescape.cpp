@@ -58,9 +58,10 @@ bool all_hex(std::string_view s) {
 
 class Pump {
   public:
-    explicit Pump(const std::function<void()>& fn) : fn_(fn) {}
+    explicit Pump(const std::function<void()>& fn)
+        : fn_(fn), next_(fn ? kPumpEvery : static_cast<size_t>(-1)) {}
     void at(size_t position) {
-        if (fn_ && position >= next_) {
+        if (position >= next_) {
             next_ = position + kPumpEvery;
             fn_();
         }
@@ -68,7 +69,27 @@ class Pump {
 
   private:
     const std::function<void()>& fn_;
-    size_t next_ = kPumpEvery;
+    size_t next_;
+};
+
+// Buffers of this thread kept from call to call: a megabyte answer then costs no
+// fresh pages for its intermediate forms. An unusually large one is let go after use.
+template <typename String>
+class Scratch {
+  public:
+    explicit Scratch(String& s) : s_(s) { s_.clear(); }
+    ~Scratch() {
+        if (s_.capacity() > kKeepAtMost) {
+            String().swap(s_);
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    String& operator*() { return s_; }
+
+  private:
+    static constexpr size_t kKeepAtMost = 4 * 1024 * 1024;
+    String& s_;
 };
 
 // The backslash escapes of a string literal, in place. False when the text
@@ -172,7 +193,10 @@ void resolve_percent(std::u16string& s, Pump& pump) {
 
 // The literal route: empty when the literal cannot hold the text (or nothing is left).
 Text literal_route(std::string_view text, Pump& pump) {
-    std::u16string s = platform::gbk_to_utf16(text);
+    thread_local std::u16string units;
+    Scratch<std::u16string> scratch(units);
+    std::u16string& s = *scratch;
+    platform::gbk_to_utf16(text, s);
     if (s.empty() || !resolve_literal(s, pump)) {
         return {};
     }
@@ -186,6 +210,79 @@ void append_unit(Text& out, std::uint32_t unit) {
         return;  // a NUL would end the text
     }
     out += platform::utf16_to_gbk(std::u16string_view(&u, 1));
+}
+
+// One pass doing what these replacements do in turn, each scanning by characters
+// as replace() does: "\r\n" becomes the line marker, then one leading carriage
+// return is dropped, "\u" becomes "%u" and every apostrophe becomes U+2019. The
+// patterns begin with different ASCII bytes and are replaced by whole characters,
+// so the character boundaries, and with them the matches, are the same as in
+// separate passes.
+void prepare(std::string_view answer, Text& out) {
+    out.reserve(answer.size() + answer.size() / 16 + 16);
+    const size_t n = answer.size();
+    size_t i = 0;
+    if (n > 0 && answer[0] == '\r' && !(n > 1 && answer[1] == '\n')) {
+        i = 1;
+    }
+    size_t run = i;  // start of the bytes not yet copied
+    while (i < n) {
+        const char c = answer[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            i += 2;
+            continue;
+        }
+        std::string_view with;
+        size_t used = 1;
+        if (c == '\r' && i + 1 < n && answer[i + 1] == '\n') {
+            with = kLineMarker;
+            used = 2;
+        } else if (c == '\\' && i + 1 < n && answer[i + 1] == 'u') {
+            with = "%u";
+            used = 2;
+        } else if (c == '\'') {
+            with = kRightQuote;
+        } else {
+            ++i;
+            continue;
+        }
+        out.append(answer.substr(run, i - run));
+        out.append(with);
+        i += used;
+        run = i;
+    }
+    if (run < n) {
+        out.append(answer.substr(run));
+    }
+}
+
+// The way back, in one pass likewise and in place (both replacements are shorter):
+// U+2019 becomes an apostrophe again, then every line marker becomes "\r\n".
+void restore(Text& text) {
+    const size_t n = text.size();
+    size_t o = 0;
+    for (size_t i = 0; i < n;) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            if (i + 1 < n && std::string_view(text).substr(i, 2) == kRightQuote) {
+                text[o++] = '\'';
+            } else {
+                text[o++] = c;
+                if (i + 1 < n) {
+                    text[o++] = text[i + 1];
+                }
+            }
+            i += 2;
+        } else if (c == '{' && std::string_view(text).substr(i, 3) == kLineMarker) {
+            text[o++] = '\r';
+            text[o++] = '\n';
+            i += 3;
+        } else {
+            text[o++] = c;
+            ++i;
+        }
+    }
+    text.resize(o);
 }
 
 }  // namespace
@@ -242,20 +339,16 @@ Text unicode_unescape(std::string_view answer, const std::function<void()>& pump
     if (nul != std::string_view::npos) {
         answer = answer.substr(0, nul);
     }
-    Text text = replace(answer, "\r\n", kLineMarker);
-    if (!text.empty() && text.front() == '\r') {
-        text.erase(0, 1);
-    }
-    text = replace(text, "\\u", "%u");
-    text = replace(text, "'", kRightQuote);
-
+    thread_local Text prepared;
+    Scratch<Text> text(prepared);
+    prepare(answer, *text);
     Pump pump(pump_fn);
-    Text result = literal_route(text, pump);
+    Text result = literal_route(*text, pump);
     if (result.empty()) {
-        result = unescape_fallback(text, pump_fn);
+        result = unescape_fallback(*text, pump_fn);
     }
-    result = replace(result, kRightQuote, "'");
-    return replace(result, kLineMarker, "\r\n");
+    restore(result);
+    return result;
 }
 
 }  // namespace velkor
