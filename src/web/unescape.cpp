@@ -73,23 +73,45 @@ class Pump {
 };
 
 // Buffers of this thread kept from call to call: a megabyte answer then costs no
-// fresh pages for its intermediate forms. An unusually large one is let go after use.
+// fresh pages for its intermediate forms. An unusually large one is let go after
+// use. The pump may run a handler that unescapes too: a nested call on the same
+// thread gets a buffer of its own instead of the one in use.
 template <typename String>
 class Scratch {
   public:
-    explicit Scratch(String& s) : s_(s) { s_.clear(); }
+    Scratch() {
+        if (!state().busy) {
+            state().busy = true;
+            owner_ = true;
+            s_ = &state().buffer;
+            s_->clear();
+        }
+    }
     ~Scratch() {
-        if (s_.capacity() > kKeepAtMost) {
-            String().swap(s_);
+        if (owner_) {
+            if (s_->capacity() > kKeepAtMost) {
+                String().swap(*s_);
+            }
+            state().busy = false;
         }
     }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
-    String& operator*() { return s_; }
+    String& operator*() { return *s_; }
 
   private:
+    struct State {
+        String buffer;
+        bool busy = false;
+    };
+    static State& state() {
+        thread_local State st;
+        return st;
+    }
     static constexpr size_t kKeepAtMost = 4 * 1024 * 1024;
-    String& s_;
+    String local_;
+    String* s_ = &local_;
+    bool owner_ = false;
 };
 
 // The backslash escapes of a string literal, in place. False when the text
@@ -193,8 +215,7 @@ void resolve_percent(std::u16string& s, Pump& pump) {
 
 // The literal route: empty when the literal cannot hold the text (or nothing is left).
 Text literal_route(std::string_view text, Pump& pump) {
-    thread_local std::u16string units;
-    Scratch<std::u16string> scratch(units);
+    Scratch<std::u16string> scratch;
     std::u16string& s = *scratch;
     platform::gbk_to_utf16(text, s);
     if (s.empty() || !resolve_literal(s, pump)) {
@@ -339,8 +360,7 @@ Text unicode_unescape(std::string_view answer, const std::function<void()>& pump
     if (nul != std::string_view::npos) {
         answer = answer.substr(0, nul);
     }
-    thread_local Text prepared;
-    Scratch<Text> text(prepared);
+    Scratch<Text> text;
     prepare(answer, *text);
     Pump pump(pump_fn);
     Text result = literal_route(*text, pump);

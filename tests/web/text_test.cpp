@@ -42,6 +42,26 @@ TEST(Find, NeverStartsOnTheSecondByteOfADoubleByteCharacter) {
     // The same stepping applies to UTF-8 text: E4 B8 pairs up, then AD takes the "a".
     EXPECT_EQ(find(kUtf8Zhong + "a", "a"), -1);
     EXPECT_EQ(find(kUtf8Zhong + "ab", "b"), 5);
+    // Whether a candidate is a second byte depends on the run of high bytes before it.
+    EXPECT_EQ(find("\xB0\xA1\xB0\xA1"
+                   "a",
+                   "a"),
+              5);
+    EXPECT_EQ(find("\xB0\xA1\xB0"
+                   "a",
+                   "a"),
+              -1);
+    EXPECT_EQ(find("\xB0\xA1\xB0"
+                   "aa",
+                   "a"),
+              5);
+    EXPECT_EQ(find("a\xB0"
+                   "a"
+                   "\xB0"
+                   "a",
+                   "a", 2),
+              -1);
+    EXPECT_EQ(find("\xB0\xA1\xB0\xA1", "\xA1\xB0"), -1);
     // A double-byte character itself is found.
     EXPECT_EQ(find("x" + gbk("中文"), gbk("文")), 4);
 }

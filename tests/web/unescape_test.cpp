@@ -108,6 +108,28 @@ TEST(UnicodeUnescape, PumpsDuringLongInputs) {
     EXPECT_GE(calls, 4);
 }
 
+// Handling window events may run another unescape on the same thread.
+TEST(UnicodeUnescape, NestedCallFromThePumpLeavesTheOuterCallIntact) {
+    std::string answer;
+    while (answer.size() < 200 * 1024) {
+        answer += R"({"msg":"\u9886\u53d6"},)";
+    }
+    const Text want = unicode_unescape(answer);
+    int nested = 0;
+    const Text got = unicode_unescape(answer, [&] {
+        ++nested;
+        EXPECT_EQ(unicode_unescape(R"(\u4e2d\n)"), gbk("中") + "\n");
+        EXPECT_EQ(unicode_unescape("\\u4e2d\n"), gbk("中") + "\n");  // the fallback
+    });
+    EXPECT_GT(nested, 0);
+    EXPECT_EQ(got, want);
+
+    const Text fallback_input = answer + "\n";
+    const Text want_fallback = unicode_unescape(fallback_input);
+    EXPECT_EQ(unicode_unescape(fallback_input, [] { unicode_unescape(R"(\u4e2d)"); }),
+              want_fallback);
+}
+
 TEST(UnescapeFallback, EscapesByteByByte) {
     const Case cases[] = {
         {"%u4E2D", gbk("中")},
