@@ -4,6 +4,8 @@
 // answer stood between apostrophes in a JScript string literal that is handed to
 // the global unescape(): first the literal's backslash escapes, then unescape's
 // %uXXXX and %XX. This is done here directly; server text is never executed.
+// A text that such a literal cannot hold (a line break, an apostrophe of its own,
+// a final backslash), or one that leaves nothing, takes the byte-wise fallback.
 #include <string>
 
 #include "platform/codepage.h"
