@@ -42,14 +42,30 @@ size_t find0(std::string_view text, std::string_view sought, size_t from, bool i
     const size_t last = n - m;
     size_t i = from;
     if (!ignore_case) {
+        // Jump from one occurrence of the first byte to the next. A byte below 0x80
+        // always ends a character (alone or as a second byte), so a candidate is a
+        // character boundary when the bytes of 0x80 or more right before it, back
+        // to the last byte below 0x80 or the last known boundary, pair up evenly.
         const unsigned char first = byte_at(sought, 0);
+        size_t boundary = from;
         while (i <= last) {
-            // Runs of ASCII bytes can be skipped quickly: no character boundary can hide there.
-            const unsigned char c = byte_at(text, i);
-            if (c == first && std::memcmp(text.data() + i, sought.data(), m) == 0) {
-                return i;
+            const void* hit = std::memchr(text.data() + i, first, last - i + 1);
+            if (hit == nullptr) {
+                return std::string_view::npos;
             }
-            i += (c >= 0x80) ? 2 : 1;
+            const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+            size_t k = j;
+            while (k > boundary && byte_at(text, k - 1) >= 0x80) {
+                --k;
+            }
+            if ((j - k) % 2 == 1) {
+                boundary = i = j + 1;  // j is the second byte of a character
+                continue;
+            }
+            if (std::memcmp(text.data() + j, sought.data(), m) == 0) {
+                return j;
+            }
+            boundary = i = j + (first >= 0x80 ? 2 : 1);
         }
         return std::string_view::npos;
     }
@@ -223,39 +239,29 @@ Text number_text(double value) {
 
 Text trim_blanks(std::string_view text) {
     size_t b = 0;
-    size_t e = text.size();
     while (true) {
-        if (b < e && text[b] == ' ') {
+        if (b < text.size() && text[b] == ' ') {
             ++b;
-        } else if (b + 1 < e && byte_at(text, b) == 0xA1 && byte_at(text, b + 1) == 0xA1) {
+        } else if (b + 1 < text.size() && byte_at(text, b) == 0xA1 &&
+                   byte_at(text, b + 1) == 0xA1) {
             b += 2;
         } else {
             break;
         }
     }
-    while (true) {
-        if (e > b && text[e - 1] == ' ') {
-            --e;
-        } else if (e >= b + 2 && byte_at(text, e - 1) == 0xA1 && byte_at(text, e - 2) == 0xA1) {
-            // Only a real full-width space: the pair must start on a character boundary.
-            size_t i = b;
-            bool boundary = false;
-            while (i < e) {
-                if (i == e - 2) {
-                    boundary = true;
-                    break;
-                }
-                i += byte_at(text, i) >= 0x80 ? 2 : 1;
-            }
-            if (!boundary) {
-                break;
-            }
-            e -= 2;
-        } else {
-            break;
+    // A trailing A1 A1 is a blank only when it starts on a character boundary, so
+    // walk the characters once and keep the end of the last one that is not blank.
+    size_t end = b;
+    for (size_t i = b; i < text.size();) {
+        const unsigned char c = byte_at(text, i);
+        const size_t len = (c >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+        const bool blank = c == ' ' || (len == 2 && c == 0xA1 && byte_at(text, i + 1) == 0xA1);
+        i += len;
+        if (!blank) {
+            end = i;
         }
     }
-    return Text(text.substr(b, e - b));
+    return Text(text.substr(b, end - b));
 }
 
 Text remove_blanks(std::string_view text) {

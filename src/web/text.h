@@ -53,17 +53,29 @@ Text text_between(std::string_view text, std::string_view left_marker,
 
 // --- encoding -----------------------------------------------------------------------
 
+// Every byte as %XX (upper-case digits), or only those other than - . 0-9 A-Z a-z;
+// with utf8_first the text is converted to UTF-8 before.
 Text url_encode(std::string_view text, bool keep_unreserved, bool utf8_first);
+// %XX of either case; "+" stays, a "%" without two hexadecimal digits stays, %00
+// gives nothing. With from_utf8 the bytes are then read as UTF-8.
 Text url_decode(std::string_view text, bool from_utf8);
+// Both read the text up to its first NUL.
 Text utf8_to_ansi(std::string_view utf8);
 Text ansi_to_utf8(std::string_view ansi);
+// 32 hexadecimal digits (or the 9th to the 24th), empty when no digest can be made.
 Text md5_hex(std::string_view data, bool upper_case = false, bool middle16 = false);
+// Seconds since 1970-01-01 08:00:00 local time, then three digits of milliseconds.
 Text timestamp_text(bool seconds_only = false);
 
 // Resolves the \u escapes (and the string-literal escapes) of a server answer.
 // `pump` lets a window thread handle its pending events during long inputs.
 Text unicode_unescape(std::string_view answer, const std::function<void()>& pump = {});
+// The byte-wise route for texts that cannot be read as a string literal: %uXXXX
+// (only when the four characters also begin with a nonzero decimal number) and
+// %XX; a "%" without hexadecimal digits behind it stays as it is.
 Text unescape_fallback(std::string_view text, const std::function<void()>& pump = {});
+// The value of the leading hexadecimal digits (either case); reading stops at
+// the first other character.
 std::uint32_t hex_value(std::string_view text);
 
 }  // namespace velkor
