@@ -74,8 +74,8 @@ TEST(FindAllBetween, LengthLimitAffixesAndMarkers) {
     EXPECT_EQ(find_all_between(text, "[", "]", 2, "", "", true, true, out), 2);
     EXPECT_EQ(out, (TextList{"[ab]", "[]"}));
     // A quote placeholder is understood, and a marker's CR LF stands for the LF of the page.
-    EXPECT_EQ(find_all_between("k=\"v\"\nk=\"w\"\r\n", gbk("k=#引号"), gbk("#引号\r\n"), 0, "",
-                               "", false, false, out),
+    EXPECT_EQ(find_all_between("k=\"v\"\nk=\"w\"\r\n", gbk("k=#引号"), gbk("#引号\r\n"), 0, "", "",
+                               false, false, out),
               1);
     EXPECT_EQ(out, (TextList{"v"}));
 }
