@@ -54,7 +54,9 @@ int main(int argc, char** argv) {
     const int code = app.exec();
 
     if (automation.print_output) {
-        std::cout << window->output_box()->toPlainText().toStdString() << std::endl;
+        std::string lines = window->output_box()->toPlainText().toStdString();
+        if (!lines.empty() && lines.back() != '\n') lines += '\n';
+        std::cout << lines << std::flush;
     }
     if (automation.startup_report) {
         std::cerr << "velkor: welcome box up " << welcome_ms
