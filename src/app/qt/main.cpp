@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
 
     if (automation.print_output) {
         std::string lines = window->output_box()->toPlainText().toStdString();
-        if (!lines.empty() && lines.back() != '\n') lines += '\n';
+        if (!lines.empty() && lines.back() != '\n')
+            lines += '\n';
         std::cout << lines << std::flush;
     }
     if (automation.startup_report) {

