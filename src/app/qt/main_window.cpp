@@ -226,17 +226,10 @@ void MainWindow::wire_events() {
 
     connect(area_list_, &QComboBox::currentIndexChanged, this,
             [this](int i) { ui_->note_area_index(i); });
-    const std::pair<QLineEdit*, EditBox> edits[] = {
-        {hour_, EditBox::hour},
-        {minute_, EditBox::minute},
-        {second_, EditBox::second},
-        {threads_, EditBox::threads},
-        {activity_id_, EditBox::activity_id},
-        {flow_id_, EditBox::flow_id},
-    };
-    for (const auto& [e, box] : edits) {
-        connect(e, &QLineEdit::textChanged, this,
-                [this, box = box](const QString& t) { ui_->note_edit_text(box, tx(t)); });
+    for (EditBox box : {EditBox::hour, EditBox::minute, EditBox::second, EditBox::threads,
+                        EditBox::activity_id, EditBox::flow_id}) {
+        connect(edit_box(box), &QLineEdit::textChanged, this,
+                [this, box](const QString& t) { ui_->note_edit_text(box, tx(t)); });
     }
 
     connect(activity_list_, &QTreeWidget::itemSelectionChanged, this, [this] {
@@ -255,6 +248,28 @@ void MainWindow::wire_events() {
             [this] { press(Command::copy_activity_address); });
     connect(activity_list_, &QTreeWidget::itemDoubleClicked, this,
             [this] { press(Command::open_activity_address); });
+}
+
+QLineEdit* MainWindow::edit_box(EditBox box) const {
+    switch (box) {
+        case EditBox::hour:
+            return hour_;
+        case EditBox::minute:
+            return minute_;
+        case EditBox::second:
+            return second_;
+        case EditBox::threads:
+            return threads_;
+        case EditBox::activity_id:
+            return activity_id_;
+        case EditBox::flow_id:
+            return flow_id_;
+    }
+    return nullptr;
+}
+
+bool MainWindow::cf_option_checked() const {
+    return option_cf_->isChecked();
 }
 
 void MainWindow::press(Command command) {

@@ -66,6 +66,8 @@ class MainWindow final : public QWidget {
     QTreeWidget* record_list() const { return record_list_; }
     QTreeWidget* activity_list() const { return activity_list_; }
     QLabel* avatar_box() const { return avatar_; }
+    QLineEdit* edit_box(EditBox box) const;
+    bool cf_option_checked() const;
     QMenu* activity_menu() const { return activity_menu_; }
     QTimer* clock_timer() const { return clock_; }
 

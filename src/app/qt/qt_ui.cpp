@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 #include <QThread>
 #include <QTreeWidget>
 #include <QUrl>
@@ -18,12 +17,6 @@
 
 namespace velkor {
 namespace {
-
-QLineEdit* edit_of(MainWindow* w, EditBox box) {
-    static const char* const names[] = {"编辑框1", "编辑框2",       "编辑框3",
-                                        "编辑框6", "编辑框_活动ID", "编辑框_道具ID"};
-    return w->findChild<QLineEdit*>(QString::fromUtf8(names[static_cast<int>(box)]));
-}
 
 bool in_range(int i, size_t size) {
     return i >= 0 && static_cast<size_t>(i) < size;
@@ -41,13 +34,10 @@ QtUi::QtUi(MainWindow* window) : window_(window) {
     for (int i = 0; i < combo->count(); ++i)
         area_items_.push_back(tx(combo->itemText(i)));
     area_index_ = combo->currentIndex();
-    for (int b = 0; b < 6; ++b) {
-        if (auto* e = edit_of(window, static_cast<EditBox>(b)))
-            edits_[b] = tx(e->text());
+    for (size_t b = 0; b < edits_.size(); ++b) {
+        edits_[b] = tx(window->edit_box(static_cast<EditBox>(b))->text());
     }
-    if (auto* cf = window->findChild<QRadioButton*>(QString::fromUtf8("单选框_CF"))) {
-        cf_ = cf->isChecked();
-    }
+    cf_ = window->cf_option_checked();
 }
 
 QtUi::~QtUi() = default;
