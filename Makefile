@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test clean format
+.PHONY: deps configure build test run clean format
 
 deps:
 	@scripts/install-deps
@@ -19,6 +19,11 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# Starts Velkor against the bundled publisher simulator (headless: a screenshot
+# of the start-up in $(BUILD)/run/startup.png and the output box on the terminal).
+run: deps
+	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/run
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
