@@ -121,7 +121,16 @@ Text complete_headers(Text h, std::string_view url, std::string_view cookie_text
 
 Text answer_cookies_of(std::string_view header_block) {
     Text cookies;
-    for (const Text& line : split(header_block, "\r\n")) {
+    // Header lines end at CR LF whatever the bytes before it: a value ending in
+    // a lead byte of a double-byte character must not swallow the line break.
+    size_t pos = 0;
+    while (pos < header_block.size()) {
+        size_t end = header_block.find("\r\n", pos);
+        if (end == std::string_view::npos) {
+            end = header_block.size();
+        }
+        const std::string_view line = header_block.substr(pos, end - pos);
+        pos = end + 2;
         if (find(line, "Set-Cookie") < 0) {
             continue;
         }

@@ -11,15 +11,15 @@
 namespace velkor {
 
 struct HttpArgs {
-    Text url;                        // "http://" is assumed when no scheme is given
+    Text url{};                      // "http://" is assumed when no scheme is given
     int method = 0;                  // 0 GET, 1 POST, 2 HEAD; other values are GET
-    Text body_text;                  // body of a POST, sent as its bytes
+    Text body_text{};                // body of a POST, sent as its bytes
     CookieStore* cookies = nullptr;  // the cookie text to send; null: none
     bool merge = false;              // fold the answer's cookies into *cookies
-    Text header_text;                // extra header lines joined by "\r\n"
+    Text header_text{};              // extra header lines joined by "\r\n"
     bool no_redirect = false;
-    std::string body_bytes;  // when not empty, sent instead of body_text
-    Text proxy;              // "host:port"; empty: direct
+    std::string body_bytes{};  // when not empty, sent instead of body_text
+    Text proxy{};              // "host:port"; empty: direct
 };
 
 struct HttpResult {
