@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <iomanip>
 #include <map>
@@ -30,6 +31,8 @@ constexpr long long kDefaultHeaderBytes = 100LL << 10;
 constexpr long long kDefaultGarbageBytes = 4096;
 constexpr size_t kLoggedBodyBytes = 512;
 constexpr int kListenBacklog = 128;
+// The in-process log keeps the latest requests only, so a long run stays small.
+constexpr size_t kKeptRequests = 10000;
 
 struct ModeName {
     FaultMode mode;
@@ -153,7 +156,7 @@ struct Simulator::Impl {
     std::map<std::pair<std::string, std::string>, Fault, std::less<>> faults;
 
     mutable std::mutex log_mutex;
-    std::vector<LoggedRequest> log;
+    std::deque<LoggedRequest> log;
 
     std::mutex stop_mutex;
     std::condition_variable stop_cv;
@@ -183,6 +186,9 @@ struct Simulator::Impl {
             }
             out << "} body=" << entry.body.size() << ':' << printable(entry.body) << '\n';
             out.flush();
+        }
+        if (log.size() >= kKeptRequests) {
+            log.pop_front();
         }
         log.push_back(std::move(entry));
     }
@@ -531,7 +537,7 @@ void Simulator::clear_faults() {
 
 std::vector<LoggedRequest> Simulator::requests() const {
     std::lock_guard lock(impl_->log_mutex);
-    return impl_->log;
+    return {impl_->log.begin(), impl_->log.end()};
 }
 
 void Simulator::clear_log() {

@@ -88,6 +88,7 @@ class Simulator {
     void set_fault(std::string_view host_name, std::string_view path, Fault fault);
     void clear_faults();
 
+    // The latest 10,000 requests, oldest first.
     std::vector<LoggedRequest> requests() const;
     void clear_log();
 

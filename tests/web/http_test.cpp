@@ -129,6 +129,7 @@ TEST(HttpRequest, MethodAndBodyChoice) {
         {1, "text=1", "", "POST", "text=1", true},
         {1, "", "", "POST", "", true},
         {2, "x", "", "HEAD", "", false},
+        {1, "", std::string(2 << 20, 'z'), "POST", std::string(2 << 20, 'z'), true},
     };
     for (const Case& c : cases) {
         RawServer server(kOk);
