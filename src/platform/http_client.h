@@ -1,0 +1,67 @@
+#pragma once
+// One HTTP/1.1 exchange over libcurl, offering exactly what the request engine
+// needs: a caller-given header block and body, redirects on or off, an optional
+// proxy, and back the whole body and the raw header block of the final answer.
+// Nothing survives a call: every send() uses a new handle and connection, and
+// no cookie engine.
+#include <chrono>
+#include <string>
+
+namespace velkor::platform {
+
+struct HttpClientRequest {
+    std::string verb = "GET";     // "GET", "POST" or "HEAD"
+    std::string scheme = "http";  // "http" or "https"
+    std::string host;
+    int port = 0;            // 0 or less: the scheme's default port
+    std::string path = "/";  // with the query, sent as given
+    std::string user_agent;  // empty: no User-Agent line of the client's own
+    std::string headers;     // header lines joined by "\r\n", sent as given
+    std::string body;        // sent for POST (also when empty: Content-Length: 0)
+    bool follow_redirects = true;
+    std::string proxy;  // "host:port"; empty: direct, whatever the environment says
+};
+
+struct HttpClientResponse {
+    bool opened = false;  // false: nothing was sent, the call had no effect
+    std::string body;     // every byte received, also of an answer cut short
+    // Status line and header lines of the final answer, each ended by "\r\n".
+    std::string headers;
+};
+
+// Limits that keep a silent server from holding a thread forever.
+struct HttpTimeouts {
+    std::chrono::milliseconds connect;
+    // An exchange slower than low_speed_bytes per second for low_speed_time ends.
+    long low_speed_bytes;
+    std::chrono::seconds low_speed_time;
+};
+
+inline constexpr HttpTimeouts kDefaultHttpTimeouts{std::chrono::seconds(10), 1,
+                                                   std::chrono::seconds(30)};
+// A redirect loop ends after this many hops.
+inline constexpr long kMaxRedirects = 20;
+
+class HttpClient {
+  public:
+    virtual ~HttpClient() = default;
+    virtual HttpClientResponse send(const HttpClientRequest& request) = 0;
+};
+
+class CurlHttpClient final : public HttpClient {
+  public:
+    explicit CurlHttpClient(HttpTimeouts timeouts = kDefaultHttpTimeouts);
+    HttpClientResponse send(const HttpClientRequest& request) override;
+
+  private:
+    HttpTimeouts timeouts_;
+};
+
+// libcurl's global set-up. Call once in main before any thread starts; later
+// calls do nothing, and the default client calls it as well.
+void http_client_global_init();
+
+// The process-wide client with the default time-outs.
+HttpClient& default_http_client();
+
+}  // namespace velkor::platform

@@ -1,0 +1,363 @@
+#include "web/http.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/support/raw_server.h"
+#include "tests/support/sim_fixture.h"
+
+namespace velkor {
+namespace {
+
+using test::http_answer;
+using test::RawServer;
+using test::request_body;
+using test::request_lines;
+
+const std::string kOk = http_answer("HTTP/1.1 200 OK", {"Content-Type: text/plain"}, "hello");
+
+std::string host_line(const RawServer& server) {
+    return "Host: 127.0.0.1:" + std::to_string(server.port());
+}
+
+std::vector<std::string> only_request(const RawServer& server) {
+    const auto requests = server.requests();
+    EXPECT_EQ(requests.size(), 1u);
+    return requests.empty() ? std::vector<std::string>{} : request_lines(requests[0]);
+}
+
+TEST(UrlParts, SplitsAsTheEngineConnects) {
+    struct Case {
+        const char* url;
+        const char* host;
+        int port;
+        const char* path;
+    } cases[] = {
+        {"http://Host.Example:8080/a?B=1", "host.example", 8080, "/a?B=1"},
+        {"http://host.example", "host.example", 80, "/"},
+        {"host.example/x", "host.example", 80, "/x"},
+        {"HTTPS://Secure.Example/Path/File", "secure.example", 443, "/Path/File"},
+        {"https://s.example:8443", "s.example", 8443, "/"},
+        // The host part runs to the first "/", so a query without a path stays in it.
+        {"http://a.example?q=1", "a.example?q=1", 80, "/"},
+        {"http://x.example:81:82/p", "x.example", 82, "/p"},
+        {"http://x.example:abc/p", "x.example", 0, "/p"},
+        // A link inside a query does not move the host, but a URL that does not
+        // begin with a scheme takes its host behind the first "http://".
+        {"http://a.example/go?to=http://b.example/", "a.example", 80, "/go?to=http://b.example/"},
+        {"ftp.example/http://b.example/z", "b.example", 80, "/z"},
+        // Hosts that also occur inside the scheme.
+        {"http://t/x", "t", 80, "/x"},
+        {"https://s/y", "s", 443, "/y"},
+        {"http://http/z", "http", 80, "/z"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(url_host(c.url), c.host) << c.url;
+        EXPECT_EQ(url_port(c.url), c.port) << c.url;
+        EXPECT_EQ(url_path(c.url), c.path) << c.url;
+    }
+}
+
+TEST(UserAgent, ComesFromTheHeaderTextOrTheDefault) {
+    EXPECT_EQ(user_agent_of(""), kDefaultUserAgent);
+    EXPECT_EQ(user_agent_of("Referer: x\r\nuser-agent:  A/1.0 \r\nX: y"), "A/1.0");
+    EXPECT_EQ(user_agent_of("User-Agent: \xA1\xA1Last/2\xA1\xA1"), "Last/2");
+    EXPECT_EQ(user_agent_of("Referer: x"), kDefaultUserAgent);
+}
+
+TEST(AnswerCookies, OneItemPerSetCookieLine) {
+    EXPECT_EQ(answer_cookies_of("HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; path=/\r\n"
+                                "Set-Cookie: uin=o123\r\nX: y\r\n"),
+              "sid=abc; uin=o123");
+    EXPECT_EQ(answer_cookies_of("HTTP/1.1 200 OK\r\nX: y\r\n"), "");
+    // A value ending in a byte that would open a double-byte character.
+    EXPECT_EQ(answer_cookies_of("Set-Cookie: t=\xE4\xB8\xAD\r\nSet-Cookie: b=2; path=/\r\n"),
+              "t=\xE4\xB8\xAD; b=2");
+}
+
+TEST(HttpRequest, GetWithoutHeadersSendsTheDefaultLinesInOrder) {
+    RawServer server(kOk);
+    const std::string url = server.url("/p/q?x=Y&z=%41");
+    const HttpResult r = http_request({.url = url});
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(r.body, "hello");
+    EXPECT_EQ(
+        only_request(server),
+        (std::vector<std::string>{"GET /p/q?x=Y&z=%41 HTTP/1.1", host_line(server),
+                                  "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
+                                  "Accept: */*", "Referer: " + url, "Accept-Language: zh-cn",
+                                  "Content-Type: application/x-www-form-urlencoded"}));
+    EXPECT_EQ(r.answer_headers,
+              "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n"
+              "Connection: close\r\n");
+}
+
+TEST(HttpRequest, HeaderTextOfItsOwnIsKeptAndCompleted) {
+    RawServer server(kOk);
+    LocalCookies cookies("a=1; b=2");
+    http_request({.url = server.url("/"),
+                  .cookies = &cookies,
+                  .header_text = "Referer: http://r.example/\r\nUser-Agent: A/1.0\r\n"
+                                 "Accept-Language: en\r\nCookie: mine=1"});
+    EXPECT_EQ(only_request(server),
+              (std::vector<std::string>{
+                  "GET / HTTP/1.1", host_line(server), "Referer: http://r.example/",
+                  "User-Agent: A/1.0", "Accept-Language: en", "Cookie: mine=1", "Accept: */*",
+                  "Content-Type: application/x-www-form-urlencoded", "Cookie: a=1; b=2"}));
+}
+
+TEST(HttpRequest, MethodAndBodyChoice) {
+    struct Case {
+        int method;
+        std::string body_text;
+        std::string body_bytes;
+        std::string verb;
+        std::string body;
+        bool has_length;
+    } cases[] = {
+        {7, "ignored", "ignored too", "GET", "", false},
+        {-1, "x", "", "GET", "", false},
+        {0, "x", "y", "GET", "", false},
+        {1, "text=1", std::string("by\0tes", 6), "POST", std::string("by\0tes", 6), true},
+        {1, "text=1", "", "POST", "text=1", true},
+        {1, "", "", "POST", "", true},
+        {2, "x", "", "HEAD", "", false},
+        {1, "", std::string(2 << 20, 'z'), "POST", std::string(2 << 20, 'z'), true},
+    };
+    for (const Case& c : cases) {
+        RawServer server(kOk);
+        const HttpResult r = http_request({.url = server.url("/m"),
+                                           .method = c.method,
+                                           .body_text = c.body_text,
+                                           .body_bytes = c.body_bytes});
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size(), 1u) << c.method;
+        const auto lines = request_lines(requests[0]);
+        EXPECT_EQ(lines[0], c.verb + " /m HTTP/1.1") << c.method;
+        EXPECT_EQ(request_body(requests[0]), c.body) << c.method;
+        const std::string length = "Content-Length: " + std::to_string(c.body.size());
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), length), c.has_length ? 1 : 0) << c.method;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.rfind("Expect", 0) == 0; }),
+                  0);
+        EXPECT_EQ(r.body, c.verb == "HEAD" ? "" : "hello") << c.method;
+    }
+}
+
+TEST(HttpRequest, SetCookieLinesInAnyCaseBecomeAnswerCookiesAndAreMerged) {
+    RawServer server(http_answer(
+        "HTTP/1.1 200 OK",
+        {"set-cookie: sid=abc; path=/", "SET-COOKIE:uin=o123",
+         "Set-cookie:  k=deleted ; expires=Thu, 01 Jan 1970 00:00:00 GMT", "X-Other: 1"},
+        "ok"));
+    LocalCookies cookies("k=old; keep=1");
+    const HttpResult r = http_request({.url = server.url("/"), .cookies = &cookies, .merge = true});
+    EXPECT_EQ(r.answer_cookies, "sid=abc;uin=o123;k=deleted");
+    EXPECT_EQ(cookies.cookie_text(), "sid=abc; uin=o123; keep=1");
+    EXPECT_NE(r.answer_headers.find("Set-Cookie: sid=abc; path=/\r\n"), std::string::npos);
+    EXPECT_NE(r.answer_headers.find("Set-Cookie:uin=o123\r\n"), std::string::npos);
+    EXPECT_EQ(r.answer_headers.find("set-cookie"), std::string::npos);
+    EXPECT_EQ(r.answer_headers.find("SET-COOKIE"), std::string::npos);
+
+    // Without the merge flag the store is left alone.
+    RawServer again(http_answer("HTTP/1.1 200 OK", {"Set-Cookie: n=1"}, ""));
+    const HttpResult plain = http_request({.url = again.url("/"), .cookies = &cookies});
+    EXPECT_EQ(plain.answer_cookies, "n=1");
+    EXPECT_EQ(cookies.cookie_text(), "sid=abc; uin=o123; keep=1");
+}
+
+TEST(HttpRequest, AnswerWithoutCookiesStillNormalisesTheMergedText) {
+    RawServer server(kOk);
+    LocalCookies cookies("a=1;b=2; a=3");
+    const HttpResult r = http_request({.url = server.url("/"), .cookies = &cookies, .merge = true});
+    EXPECT_EQ(r.answer_cookies, "");
+    EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
+    EXPECT_EQ(only_request(server).back(), "Cookie: a=1;b=2; a=3");
+}
+
+int closed_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST(HttpRequest, UnreachableHostGivesAnEmptyAnswerAndKeepsTheCookies) {
+    LocalCookies cookies("a=1; b=2");
+    const HttpResult r =
+        http_request({.url = "http://127.0.0.1:" + std::to_string(closed_port()) + "/x",
+                      .cookies = &cookies,
+                      .merge = true});
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(r.answer_cookies, "");
+    EXPECT_EQ(r.answer_headers, "");
+    EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
+}
+
+class RecordingClient : public platform::HttpClient {
+  public:
+    explicit RecordingClient(bool opens) : opens_(opens) {}
+    platform::HttpClientResponse send(const platform::HttpClientRequest& request) override {
+        seen.push_back(request);
+        platform::HttpClientResponse r;
+        r.opened = opens_;
+        if (opens_) {
+            r.body = "b";
+            r.headers = "HTTP/1.1 200 OK\r\nSet-Cookie: n=1\r\n";
+        }
+        return r;
+    }
+    std::vector<platform::HttpClientRequest> seen;
+
+  private:
+    bool opens_;
+};
+
+TEST(HttpRequest, HandsTheClientTheConnectionPieces) {
+    RecordingClient client(true);
+    http_request({.url = "HTTPS://Secure.Example/a?B=1",
+                  .method = 1,
+                  .body_text = "f=1",
+                  .no_redirect = true,
+                  .proxy = "127.0.0.1:3128"},
+                 client);
+    http_request({.url = "host.example/x"}, client);
+    ASSERT_EQ(client.seen.size(), 2u);
+    const auto& secure = client.seen[0];
+    EXPECT_EQ(secure.verb, "POST");
+    EXPECT_EQ(secure.scheme, "https");
+    EXPECT_EQ(secure.host, "secure.example");
+    EXPECT_EQ(secure.port, 443);
+    EXPECT_EQ(secure.path, "/a?B=1");
+    EXPECT_EQ(secure.body, "f=1");
+    EXPECT_FALSE(secure.follow_redirects);
+    EXPECT_EQ(secure.proxy, "127.0.0.1:3128");
+    const auto& plain = client.seen[1];
+    EXPECT_EQ(plain.scheme, "http");
+    EXPECT_EQ(plain.host, "host.example");
+    EXPECT_EQ(plain.port, 80);
+    EXPECT_EQ(plain.path, "/x");
+    EXPECT_TRUE(plain.follow_redirects);
+    EXPECT_NE(plain.headers.find("\r\nReferer: host.example/x\r\n"), std::string::npos);
+}
+
+TEST(HttpRequest, ClientThatCannotOpenLeavesEverythingAsItWas) {
+    RecordingClient client(false);
+    LocalCookies cookies("a=1;b=2");
+    const HttpResult r =
+        http_request({.url = "http://x.example/", .cookies = &cookies, .merge = true}, client);
+    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(r.answer_cookies, "");
+    EXPECT_EQ(cookies.cookie_text(), "a=1;b=2");  // not even normalised: no merge ran
+}
+
+std::string redirecting(const std::string& request) {
+    if (request.rfind("GET /start ", 0) == 0) {
+        return http_answer("HTTP/1.1 302 Found", {"Location: /final", "Set-Cookie: hop=1; path=/"},
+                           "moved");
+    }
+    return http_answer("HTTP/1.1 200 OK", {"Set-Cookie: fin=2; path=/"}, "final");
+}
+
+TEST(HttpRequest, OnlyTheFinalAnswerOfARedirectCounts) {
+    RawServer server(redirecting);
+    LocalCookies cookies;
+    const HttpResult followed =
+        http_request({.url = server.url("/start"), .cookies = &cookies, .merge = true});
+    EXPECT_EQ(followed.body, "final");
+    EXPECT_EQ(followed.answer_headers.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(followed.answer_headers.find("hop"), std::string::npos);
+    EXPECT_EQ(followed.answer_cookies, "fin=2");
+    EXPECT_EQ(cookies.cookie_text(), "fin=2");
+    EXPECT_EQ(server.requests().size(), 2u);
+
+    const HttpResult stopped = http_request({.url = server.url("/start"), .no_redirect = true});
+    EXPECT_EQ(stopped.body, "moved");
+    EXPECT_EQ(stopped.answer_headers.rfind("HTTP/1.1 302 Found\r\n", 0), 0u);
+    EXPECT_EQ(stopped.answer_cookies, "hop=1");
+    EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST(HttpRequest, SilentServerEndsWithinTheTimeouts) {
+    RawServer server{RawServer::Hang{}};
+    platform::CurlHttpClient client({std::chrono::milliseconds(1000), 1, std::chrono::seconds(1)});
+    LocalCookies cookies("a=1;b=2");
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResult r =
+        http_request({.url = server.url("/"), .cookies = &cookies, .merge = true}, client);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");  // the merge still ran
+}
+
+TEST(HttpRequest, ProxyIsUsedOnlyWhenGiven) {
+    RawServer target(kOk);
+    RawServer proxy(http_answer("HTTP/1.1 200 OK", {}, "via proxy"));
+    const std::string proxy_url = proxy.url("");
+    setenv("http_proxy", proxy_url.c_str(), 1);
+    setenv("HTTP_PROXY", proxy_url.c_str(), 1);
+    setenv("no_proxy", "", 1);
+    const HttpResult direct = http_request({.url = target.url("/x")});
+    const HttpResult proxied = http_request(
+        {.url = target.url("/x"), .proxy = "127.0.0.1:" + std::to_string(proxy.port())});
+    unsetenv("http_proxy");
+    unsetenv("HTTP_PROXY");
+    unsetenv("no_proxy");
+    EXPECT_EQ(direct.body, "hello");
+    EXPECT_EQ(proxied.body, "via proxy");
+    ASSERT_EQ(target.requests().size(), 1u);
+    const auto lines = only_request(proxy);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "GET " + target.url("/x") + " HTTP/1.1");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("Proxy-", 0) == 0; }),
+              0);
+}
+
+TEST(HttpRequest, OverlappingMergesLoseNoCookie) {
+    test::SimFixture fixture;
+    LocalCookies cookies("start=1");
+    constexpr int kThreads = 8;
+    constexpr int kEach = 20;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                const std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+                http_request(
+                    {.url = fixture.url("game_ams_host", "/__sim/set_cookie?" + name + "=v"),
+                     .cookies = &cookies,
+                     .merge = true});
+            }
+        });
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    const TextList items = split(cookies.cookie_text(), "; ");
+    EXPECT_EQ(items.size(), static_cast<size_t>(kThreads * kEach + 1));
+    for (int t = 0; t < kThreads; ++t) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string item = "t" + std::to_string(t) + "_" + std::to_string(i) + "=v";
+            EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
+        }
+    }
+    EXPECT_NE(std::find(items.begin(), items.end(), "start=1"), items.end());
+}
+
+}  // namespace
+}  // namespace velkor

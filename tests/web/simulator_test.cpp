@@ -1,0 +1,187 @@
+// The simulator's faults, each met by the request engine with a sound outcome.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/sim_fixture.h"
+#include "web/cookie_store.h"
+#include "web/endpoints.h"
+#include "web/http.h"
+
+namespace velkor {
+namespace {
+
+using sim::Fault;
+using sim::FaultMode;
+
+constexpr const char* kHost = "game_ams_host";
+
+class SimulatorTest : public ::testing::Test {
+  protected:
+    std::string url(std::string_view path, std::string_view host = kHost) {
+        return fixture.url(host, path);
+    }
+    test::SimFixture fixture;
+};
+
+TEST_F(SimulatorTest, EchoSetCookieAndLogRecordTheExchange) {
+    const HttpResult echo =
+        http_request({.url = url("/__sim/echo?a=1"), .method = 1, .body_text = "x=y"});
+    EXPECT_EQ(echo.body, "POST /__sim/echo?a=1\nx=y");
+
+    LocalCookies cookies;
+    http_request(
+        {.url = url("/__sim/set_cookie?sid=abc&uin=o123"), .cookies = &cookies, .merge = true});
+    EXPECT_EQ(cookies.cookie_text(), "sid=abc; uin=o123");
+
+    const auto log = fixture.sim().requests();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].host, kHost);
+    EXPECT_EQ(log[0].method, "POST");
+    EXPECT_EQ(log[0].target, "/__sim/echo?a=1");
+    EXPECT_EQ(log[0].body, "x=y");
+    const auto has = [&](const std::string& name, const std::string& value) {
+        for (const auto& [n, v] : log[0].headers) {
+            if (n == name && v == value) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(has("Accept-Language", "zh-cn"));
+    EXPECT_TRUE(has("Referer", url("/__sim/echo?a=1")));
+    fixture.sim().clear_log();
+    EXPECT_TRUE(fixture.sim().requests().empty());
+}
+
+TEST_F(SimulatorTest, HandlersBelongToTheirHostAndUnknownPathsAnswer404) {
+    fixture.sim().handle("game_apps_host", "GET", "/only/here",
+                         [](const httplib::Request&, httplib::Response& res) {
+                             res.set_content("here", "text/plain");
+                         });
+    EXPECT_EQ(http_request({.url = url("/only/here", "game_apps_host")}).body, "here");
+    const HttpResult elsewhere = http_request({.url = url("/only/here", "support_host")});
+    EXPECT_EQ(elsewhere.body, "not found\n");
+    EXPECT_EQ(elsewhere.answer_headers.rfind("HTTP/1.1 404", 0), 0u);
+    // HEAD is served by the GET handler, without a body.
+    const HttpResult head = http_request({.url = url("/only/here", "game_apps_host"), .method = 2});
+    EXPECT_EQ(head.answer_headers.rfind("HTTP/1.1 200", 0), 0u);
+    EXPECT_EQ(head.body, "");
+}
+
+TEST_F(SimulatorTest, RedirectKeepsOnlyTheFinalAnswersCookies) {
+    LocalCookies cookies;
+    const HttpResult r = http_request({.url = url("/__sim/redirect?to=/__sim/set_cookie%3Ffin%3D2"),
+                                       .cookies = &cookies,
+                                       .merge = true});
+    EXPECT_EQ(r.body, "cookies set\n");
+    EXPECT_EQ(cookies.cookie_text(), "fin=2");
+}
+
+TEST_F(SimulatorTest, FaultsEndWithASoundOutcome) {
+    platform::CurlHttpClient quick({std::chrono::milliseconds(1000), 1, std::chrono::seconds(1)});
+    // GET: an uploaded body would keep curl's speed average up for seconds.
+    const std::string path = "/__sim/echo";
+    const std::string target = path + "?pad=" + std::string(500, 'p');
+    const std::string full = "GET " + target + "\n";
+
+    struct Case {
+        Fault fault;
+        std::function<void(const HttpResult&)> check;
+    } cases[] = {
+        {{FaultMode::slow, 200}, [&](const HttpResult& r) { EXPECT_EQ(r.body, full); }},
+        {{FaultMode::hang, 0}, [&](const HttpResult& r) { EXPECT_EQ(r.body, ""); }},
+        {{FaultMode::reset, 100},
+         [&](const HttpResult& r) { EXPECT_EQ(r.body, full.substr(0, 100)); }},
+        {{FaultMode::reset, 0},
+         [&](const HttpResult& r) { EXPECT_EQ(r.body, full.substr(0, full.size() / 2)); }},
+        {{FaultMode::huge, 8 << 20},
+         [&](const HttpResult& r) {
+             EXPECT_EQ(r.body.size(), size_t(8) << 20);
+             EXPECT_EQ(r.body.find_first_not_of('h'), std::string::npos);
+         }},
+        {{FaultMode::garbage, 5000},
+         [&](const HttpResult& r) {
+             EXPECT_EQ(r.body, "");
+             EXPECT_EQ(r.answer_headers, "");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(sim::fault_mode_name(c.fault.mode)));
+        fixture.sim().set_fault(kHost, path, c.fault);
+        LocalCookies cookies("a=1;b=2");
+        const HttpResult r =
+            http_request({.url = url(target), .cookies = &cookies, .merge = true}, quick);
+        c.check(r);
+        EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
+        fixture.sim().set_fault(kHost, path, {});
+        // The endpoint answers normally again.
+        EXPECT_EQ(http_request({.url = url(path), .method = 1, .body_text = "ok"}, quick).body,
+                  "POST " + path + "\nok");
+    }
+}
+
+TEST_F(SimulatorTest, OversizedHeadersKeepEveryCookie) {
+    fixture.sim().set_fault(kHost, "/__sim/set_cookie", {FaultMode::oversized_headers, 100 << 10});
+    LocalCookies cookies("old=1");
+    const HttpResult r =
+        http_request({.url = url("/__sim/set_cookie?own=2"), .cookies = &cookies, .merge = true});
+    EXPECT_GT(r.answer_headers.size(), size_t(100) << 10);
+    const TextList items = split(cookies.cookie_text(), "; ");
+    size_t filler = 0;
+    for (const Text& item : items) {
+        filler += item.rfind("filler", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_GT(filler, 900u);
+    EXPECT_NE(std::find(items.begin(), items.end(), "own=2"), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), "old=1"), items.end());
+    EXPECT_EQ(items.size(), filler + 2);
+}
+
+TEST_F(SimulatorTest, FaultsCanBeSetOverHttp) {
+    const HttpResult set = http_request(
+        {.url = url("/__sim/fault?host=game_ams_host&path=/__sim/echo&mode=huge&arg=1000",
+                    "login_host")});
+    EXPECT_EQ(set.body, "ok\n");
+    EXPECT_EQ(http_request({.url = url("/__sim/echo")}).body, std::string(1000, 'h'));
+    const HttpResult bad =
+        http_request({.url = url("/__sim/fault?host=nowhere&path=/x&mode=hang")});
+    EXPECT_EQ(bad.answer_headers.rfind("HTTP/1.1 400", 0), 0u);
+    http_request({.url = url("/__sim/faults/clear")});
+    EXPECT_EQ(http_request({.url = url("/__sim/echo")}).body, "GET /__sim/echo\n");
+}
+
+TEST(Simulator, StopEndsHungRequestsAndWritesTheLog) {
+    std::ostringstream log;
+    auto fixture = std::make_unique<test::SimFixture>(sim::SimulatorOptions{.log = &log});
+    fixture->sim().set_fault(kHost, "/__sim/echo", {FaultMode::hang, 0});
+    const std::string hung_url = fixture->url(kHost, "/__sim/echo");
+    auto hung = std::async(std::launch::async, [&] { return http_request({.url = hung_url}); });
+    while (fixture->sim().requests().empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    fixture->sim().stop();  // must not wait for the hung handler
+    EXPECT_EQ(hung.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    fixture.reset();
+    const std::string written = log.str();
+    EXPECT_NE(written.find(" game_ams_host GET /__sim/echo headers={"), std::string::npos)
+        << written;
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1);
+}
+
+TEST(Simulator, HostsSpecNamesEveryHost) {
+    test::SimFixture fixture;
+    const std::string spec = fixture.sim().hosts_spec();
+    for (const std::string& name : endpoints::host_names()) {
+        EXPECT_NE(spec.find(name + "=127.0.0.1:" + std::to_string(fixture.sim().port(name))),
+                  std::string::npos)
+            << name;
+        EXPECT_EQ(endpoints::get(name), fixture.sim().address(name));
+    }
+}
+
+}  // namespace
+}  // namespace velkor
