@@ -11,13 +11,15 @@
 #include "app/qt/qt_ui.h"
 #include "app/qt/startup.h"
 #include "app/threads.h"
+#include "platform/http_client.h"
 
 int main(int argc, char** argv) {
     // The login browser refuses to start as root unless its sandbox is off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
-    // Process-wide library set-up that must come before any thread belongs here.
+    // Process-wide library set-up that must come before any thread.
+    velkor::platform::http_client_global_init();
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
