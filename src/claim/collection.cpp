@@ -1,0 +1,158 @@
+#include "claim/collection.h"
+
+#include <mutex>
+
+#include "app/threads.h"
+#include "claim/collect_between.h"
+#include "platform/profile.h"
+#include "web/endpoints.h"
+#include "web/http.h"
+
+namespace velkor {
+namespace {
+
+// Serialises whole collections (and the cache deletion of a login) so that two of
+// them never interleave their rows, cache writes or list updates.
+std::mutex& collection_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+const Text& names_section() {
+    static const Text k = gbk("活动名");
+    return k;
+}
+const Text& names_key() {
+    static const Text k = gbk("活动");
+    return k;
+}
+const Text& name_separator() {
+    static const Text k = gbk("丨");
+    return k;
+}
+
+void load_cache(AppState& state) {
+    const std::string path = activity_cache_path();
+    TextList names =
+        split(platform::read_profile(path, names_section(), names_key()), name_separator());
+    TextList urls;
+    urls.reserve(names.size());
+    for (const Text& name : names) {
+        urls.push_back(platform::read_profile(path, name, "url"));
+    }
+    state.set_activities(std::move(names), std::move(urls));
+}
+
+}  // namespace
+
+std::string activity_cache_path() {
+    return platform::data_file("tolvex.txt");
+}
+
+bool is_partner_link(std::string_view link) {
+    for (const std::string& name : endpoints::fragment_names()) {
+        const Text fragment = endpoints::get(name);
+        // An empty fragment would match every link.
+        if (!fragment.empty() && find(link, fragment, 1, true) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void collect_press(Context& context) {
+    if (!pass_guard(Command::collect, context)) {
+        return;
+    }
+    context.ui->set_window_width(805);
+    start_thread([context] { collection_worker(context); });
+    context.ui->append_output(gbk("提示：活动大数据正在拼命处理中，勿重复点击\r\n"));
+}
+
+void collection_worker(Context context) {
+    std::unique_lock lock(collection_mutex());
+    Ui& ui = *context.ui;
+
+    HttpArgs args;
+    args.url = "http://" + endpoints::get("activity_center_host") + "/actcenter/queryActList";
+    args.method = 1;
+    args.body_text = "game=cf&index=0&count=50&type=2";
+    const Text answer = unicode_unescape(http_request(args).body);
+
+    TextList pieces;
+    collect_between(answer, "fid=", "\"},{\"", pieces);
+    ui.clear_activity_rows();
+    if (pieces.size() < 4) {
+        ui.append_output(gbk("提示：出错"));
+        return;
+    }
+
+    for (const Text& piece : pieces) {
+        // The link is everything behind the last field's marker; without the marker
+        // the position is -1 and the link is the piece less its first four bytes.
+        const int length = static_cast<int>(piece.size());
+        const int at = find(piece, "url\":\"", 1, false);
+        const Text link = right(piece, length - at - 5);
+        if (link.size() <= 24) {
+            continue;
+        }
+        ui.add_activity_row(text_between(piece, "name\":\"", "\",\"once"),
+                            text_between(piece, "starttime\":\"", "\",\"szHoldName"),
+                            text_between(piece, "endtime\":\"", "\",\"eventtime"),
+                            link.size() > 29 ? link : Text());
+    }
+
+    const std::string path = activity_cache_path();
+    const int rows = ui.activity_row_count();
+    for (int r = 0; r < rows; ++r) {
+        const Text link = ui.activity_cell(r, 4);
+        if (is_partner_link(link)) {
+            continue;
+        }
+        const Text name = ui.activity_cell(r, 1);
+        platform::append_profile_value(path, names_section(), names_key(), name + name_separator());
+        platform::write_profile(path, name, "url", link);
+    }
+
+    // The lists are loaded before the completion line, so that a user who waits for
+    // it always works on this collection's activities.
+    load_cache(*context.state);
+    ui.append_output(gbk("提示：采集完成\r\n"));
+}
+
+void cache_loader(Context context) {
+    std::lock_guard lock(collection_mutex());
+    load_cache(*context.state);
+}
+
+void delete_activity_cache() {
+    std::lock_guard lock(collection_mutex());
+    platform::delete_file(activity_cache_path());
+}
+
+void copy_activity_address(Context& context) {
+    const int row = context.ui->selected_activity_row();
+    if (row < 0) {
+        return;
+    }
+    context.ui->set_clipboard_text(context.ui->activity_cell(row, 4));
+}
+
+void open_activity_address(Context& context) {
+    const int row = context.ui->selected_activity_row();
+    if (row < 0) {
+        return;
+    }
+    const Text link = context.ui->activity_cell(row, 4);
+    if (!link.empty()) {
+        context.ui->open_in_browser(link);
+    }
+}
+
+void plug_collection(Operations& operations) {
+    operations.collect = collect_press;
+    operations.copy_activity_address = copy_activity_address;
+    operations.open_activity_address = open_activity_address;
+}
+
+}  // namespace velkor
