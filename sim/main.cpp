@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
     if (!sim.start(std::cerr)) {
         return 1;
     }
+    // Answers that name other hosts (activity links) use the addresses served here.
+    sim.point_endpoints_here();
     std::cout << "VELKOR_HOSTS=" << sim.hosts_spec() << std::endl;
 
     int received = 0;

@@ -1,9 +1,14 @@
 // The publisher's endpoints, each answering in the shape the system's answer
 // readers expect. Each endpoint family registers itself here.
+#include "sim/activities.h"
+#include "sim/login_page.h"
 #include "sim/simulator.h"
 
 namespace velkor::sim {
 
-void install_publisher_endpoints(Simulator&) {}
+void install_publisher_endpoints(Simulator& sim) {
+    install_activity_endpoints(sim);
+    install_login_endpoints(sim);
+}
 
 }  // namespace velkor::sim

@@ -1,5 +1,7 @@
 #include "gui_support.h"
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -11,6 +13,14 @@ QApplication& application() {
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
+        // The login browser: no sandbox as root, and no context dump on every start.
+        if (::geteuid() == 0) {
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        }
+        if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
+            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+        }
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         auto* a = new QApplication(argc, argv);
         a->setQuitOnLastWindowClosed(false);
         prepare_window_environment();

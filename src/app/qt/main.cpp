@@ -17,10 +17,14 @@ int main(int argc, char** argv) {
     // The login browser refuses to start as root unless its sandbox is off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
 
     // Process-wide library set-up that must come before any thread.
     velkor::platform::http_client_global_init();
 
+    // The login browser shares OpenGL contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     velkor::prepare_window_environment();

@@ -15,6 +15,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "claim/collection.h"
+#include "login/qt/login_window.h"
+
 // The resources live in a static library; nothing would pull them into the
 // program without this call (it must be made outside any namespace).
 static void load_program_resources() {
@@ -34,9 +37,9 @@ void prepare_window_environment() {
 
 void plug_operations(MainWindow& window) {
     Operations& ops = window.operations();
-    // The operations of the login, region, claim and query subsystems are set
-    // here, one member of `ops` each (ops.bind_area = ..., ops.collect = ...).
-    (void)ops;
+    MainWindow* parent = &window;
+    ops.login = [parent](Context& context) { run_login_window(context, parent); };
+    plug_collection(ops);
 }
 
 Program start_program(const StartOptions& options) {
