@@ -53,6 +53,32 @@ int main(int argc, char** argv) {
     const int settle_ms =
         automation.exit_after_ms >= 0 ? std::min(800, automation.exit_after_ms) : 800;
     QTimer::singleShot(settle_ms, &app, after_startup);
+
+    // Automated runs may go on to sign in on the login page (the simulator's signs
+    // in by itself) and report how long that took and what it cost in memory.
+    long long login_press_ms = -1, logged_in_ms = -1, resident_before_login = -1,
+              resident_after_login = -1;
+    if (automation.auto_login) {
+        QTimer::singleShot(settle_ms + 200, window, [&, window] {
+            resident_before_login = velkor::resident_kib();
+            login_press_ms = velkor::ms_since_process_start();
+            auto* watch = new QTimer(window);
+            QObject::connect(watch, &QTimer::timeout, window, [&, window, watch] {
+                if (window->context().state->logged_in()) {
+                    logged_in_ms = velkor::ms_since_process_start();
+                    watch->stop();
+                }
+            });
+            watch->start(20);
+            window->press(velkor::Command::login);  // returns once the login window closed
+            QTimer::singleShot(1000, window, [&] {
+                resident_after_login = velkor::resident_kib();
+                if (!automation.login_screenshot.empty()) {
+                    velkor::save_screenshot(QString::fromStdString(automation.login_screenshot));
+                }
+            });
+        });
+    }
     if (automation.exit_after_ms >= 0) {
         QTimer::singleShot(std::max(automation.exit_after_ms, settle_ms), window, &QWidget::close);
     }
@@ -69,6 +95,12 @@ int main(int argc, char** argv) {
         std::cerr << "velkor: welcome box up " << welcome_ms
                   << " ms after process start; resident memory after start-up "
                   << (resident >= 0 ? resident / 1024.0 : -1.0) << " MiB\n";
+        if (automation.auto_login) {
+            std::cerr << "velkor: logged in " << (logged_in_ms - login_press_ms)
+                      << " ms after the login press; resident memory before the login "
+                      << resident_before_login / 1024.0 << " MiB, after its window closed "
+                      << resident_after_login / 1024.0 << " MiB\n";
+        }
     }
 
     // The end. Workers are detached and may still be running: they own the

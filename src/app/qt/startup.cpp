@@ -73,6 +73,9 @@ Automation Automation::from_environment() {
     }
     a.print_output = flag("VELKOR_PRINT_OUTPUT") || a.exit_after_ms >= 0;
     a.startup_report = flag("VELKOR_STARTUP_REPORT");
+    a.auto_login = flag("VELKOR_AUTO_LOGIN");
+    if (const char* s = std::getenv("VELKOR_LOGIN_SCREENSHOT"))
+        a.login_screenshot = s;
     return a;
 }
 

@@ -35,12 +35,16 @@ Program start_program(const StartOptions& options);
 //   VELKOR_PRINT_OUTPUT=1       the output box goes to stdout at exit (implied
 //                               by VELKOR_EXIT_AFTER_MS)
 //   VELKOR_STARTUP_REPORT=1     start-up time and resident memory on stderr
+//   VELKOR_AUTO_LOGIN=1         presses 快速登录 after start-up
+//   VELKOR_LOGIN_SCREENSHOT=path  a picture of the screen after the login
 struct Automation {
     bool auto_close_welcome = false;
     std::string screenshot;
     int exit_after_ms = -1;
     bool print_output = false;
     bool startup_report = false;
+    bool auto_login = false;
+    std::string login_screenshot;
 
     static Automation from_environment();
 };
