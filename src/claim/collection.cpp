@@ -102,17 +102,26 @@ void collection_worker(Context context) {
                             link.size() > 29 ? link : Text());
     }
 
-    const std::string path = activity_cache_path();
+    // Every cached activity of this collection goes into the file in one atomic
+    // rewrite: the same contents as row-by-row writes, one disk sync instead of two
+    // per activity, and a crash leaves the cache as it was before the collection.
     const int rows = ui.activity_row_count();
-    for (int r = 0; r < rows; ++r) {
-        const Text link = ui.activity_cell(r, 4);
-        if (is_partner_link(link)) {
-            continue;
+    platform::update_profile(activity_cache_path(), [&](platform::profile_document& cache) {
+        bool changed = false;
+        for (int r = 0; r < rows; ++r) {
+            const Text link = ui.activity_cell(r, 4);
+            if (is_partner_link(link)) {
+                continue;
+            }
+            const Text name = ui.activity_cell(r, 1);
+            cache.set(
+                names_section(), names_key(),
+                cache.get(names_section(), names_key()).value_or("") + name + name_separator());
+            cache.set(name, "url", link);
+            changed = true;
         }
-        const Text name = ui.activity_cell(r, 1);
-        platform::append_profile_value(path, names_section(), names_key(), name + name_separator());
-        platform::write_profile(path, name, "url", link);
-    }
+        return changed;  // nothing to cache: the file is left as it is
+    });
 
     // The lists are loaded before the completion line, so that a user who waits for
     // it always works on this collection's activities.
