@@ -1,23 +1,16 @@
 // The cost of one whole activity collection against the in-process simulator:
 // the list request, unescaping, cutting, the rows, the cache writes and the load.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <filesystem>
-
 #include "claim/collection.h"
 #include "platform/profile.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_data_dir.h"
 
 namespace {
 
 void BM_Collection(benchmark::State& st) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("velkor-bench-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+    velkor::test::TempDataDir data("bench");
     velkor::test::SimFixture fixture;
     auto state = std::make_shared<velkor::AppState>();
     auto ui = std::make_shared<velkor::testing::FakeUi>();
@@ -29,7 +22,6 @@ void BM_Collection(benchmark::State& st) {
     }
     st.counters["rows"] = ui->activity_row_count();
     st.counters["cached"] = static_cast<double>(state->activity_names().size());
-    fs::remove_all(dir);
 }
 BENCHMARK(BM_Collection)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include "sim/activities.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_data_dir.h"
 #include "web/endpoints.h"
 
 namespace velkor {
@@ -31,22 +31,13 @@ std::string read_file(const std::string& path) {
 class CollectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("velkor-collect-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
         sim::install_activity_endpoints(fixture_.sim());
         state_ = std::make_shared<AppState>();
         ui_ = std::make_shared<testing::FakeUi>();
         context_ = Context{state_, ui_};
         state_->set_logged_in(true);
     }
-    void TearDown() override {
-        ASSERT_TRUE(wait_idle(20000));
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { ASSERT_TRUE(wait_idle(20000)); }
 
     // The rows one collection of the simulator's list must give.
     std::vector<std::array<Text, 4>> expected_rows() {
@@ -100,7 +91,7 @@ class CollectionTest : public ::testing::Test {
                               });
     }
 
-    fs::path dir_;
+    test::TempDataDir data_{"collect"};
     test::SimFixture fixture_;
     std::shared_ptr<AppState> state_;
     std::shared_ptr<testing::FakeUi> ui_;

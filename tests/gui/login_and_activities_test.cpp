@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -11,7 +10,6 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QWebEngineView>
-#include <filesystem>
 
 #include "app/qt/qt_ui.h"
 #include "app/threads.h"
@@ -19,12 +17,12 @@
 #include "login/login.h"
 #include "login/qt/login_window.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_data_dir.h"
 
 namespace velkor {
 namespace {
 
 using namespace gui_testing;
-namespace fs = std::filesystem;
 
 // Receives what the program opens in the default browser.
 class UrlCatcher : public QObject {
@@ -50,22 +48,16 @@ bool wait_for(const std::function<bool()>& done, int ms) {
 
 class ProgramTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("velkor-gui-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
-        program_ = start_dismissing_welcome();
-    }
+    void SetUp() override { program_ = start_dismissing_welcome(); }
     void TearDown() override {
         wait_idle(20000);
         program_.window.reset();
         settle();
-        fs::remove_all(dir_);
     }
     MainWindow& window() { return *program_.window; }
     QString output() { return window().output_box()->toPlainText(); }
 
-    fs::path dir_;
+    test::TempDataDir data_{"gui"};
     Program program_;
 };
 

@@ -1,10 +1,8 @@
 #include "login/login.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
-#include <filesystem>
 
 #include "app/threads.h"
 #include "claim/collection.h"
@@ -13,12 +11,11 @@
 #include "sim/login_page.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_data_dir.h"
 #include "web/endpoints.h"
 
 namespace velkor {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(LoginCookies, AccountAndSessionKey) {
     struct Case {
@@ -57,21 +54,13 @@ TEST(LoginAddress, BuiltFromTheHosts) {
 class LoginWorkerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("velkor-login-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
         sim::install_activity_endpoints(fixture_.sim());
         sim::install_login_endpoints(fixture_.sim());
         state_ = std::make_shared<AppState>();
         ui_ = std::make_shared<testing::FakeUi>();
         context_ = Context{state_, ui_};
     }
-    void TearDown() override {
-        ASSERT_TRUE(wait_idle(20000));
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { ASSERT_TRUE(wait_idle(20000)); }
 
     std::shared_ptr<LoginSession> start_login() {
         auto session = std::make_shared<LoginSession>(state_);
@@ -80,7 +69,7 @@ class LoginWorkerTest : public ::testing::Test {
         return session;
     }
 
-    fs::path dir_;
+    test::TempDataDir data_{"login"};
     test::SimFixture fixture_;
     std::shared_ptr<AppState> state_;
     std::shared_ptr<testing::FakeUi> ui_;
