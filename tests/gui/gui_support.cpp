@@ -20,7 +20,6 @@ QApplication& application() {
         if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
             qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
         }
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         auto* a = new QApplication(argc, argv);
         a->setQuitOnLastWindowClosed(false);
         prepare_window_environment();

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QWebEngineView>
+#include <cstdlib>
 
 #include "app/qt/qt_ui.h"
 #include "app/threads.h"
@@ -101,10 +102,13 @@ TEST_F(ProgramTest, LoginOnTheSimulatorsPage) {
     QRect window_size, browser_geometry;
     QString address;
     QTimer::singleShot(300, [&] {
-        if (auto* login = qobject_cast<LoginWindow*>(QApplication::activeModalWidget())) {
+        if (auto* login = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             window_size = login->geometry();
-            browser_geometry = login->browser()->geometry();
-            address = login->browser()->url().toString(QUrl::FullyEncoded);
+            if (auto* browser =
+                    login->findChild<QWebEngineView*>(QString::fromUtf8("超文本浏览框1"))) {
+                browser_geometry = browser->geometry();
+                address = browser->url().toString(QUrl::FullyEncoded);
+            }
         }
     });
     QTimer guard;
@@ -133,6 +137,21 @@ TEST_F(ProgramTest, LoginOnTheSimulatorsPage) {
     EXPECT_FALSE(window().avatar_box()->pixmap().isNull());
     EXPECT_GT(window().activity_list()->topLevelItemCount(), 30);
     EXPECT_FALSE(program_.state->activity_names().empty());
+}
+
+TEST_F(ProgramTest, MissingBrowserModuleIsReportedAndChangesNothing) {
+    ::setenv("VELKOR_LOGIN_BROWSER", "/nonexistent/libvelkor_login_browser.so", 1);
+    const QString before = output();
+    QTimer::singleShot(20000, [] {  // a window that opened after all would end the test
+        if (auto* w = QApplication::activeModalWidget()) {
+            w->close();
+        }
+    });
+    window().press(Command::login);
+    settle();
+    ::unsetenv("VELKOR_LOGIN_BROWSER");
+    EXPECT_EQ(output(), before + QString::fromUtf8("提示：登录窗口无法打开，请检查安装\n"));
+    EXPECT_FALSE(program_.state->logged_in());
 }
 
 }  // namespace

@@ -23,8 +23,6 @@ int main(int argc, char** argv) {
     // Process-wide library set-up that must come before any thread.
     velkor::platform::http_client_global_init();
 
-    // The login browser shares OpenGL contexts with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     velkor::prepare_window_environment();

@@ -1,92 +1,107 @@
 #include "login/qt/login_window.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLibrary>
 #include <QPointer>
-#include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
+#include <iostream>
+#include <memory>
 
 #include "app/threads.h"
+#include "login/login.h"
+#include "login/qt/login_browser.h"
 
 namespace velkor {
+namespace {
 
-QWebEngineProfile* login_profile() {
-    // A profile without a storage name is off the record: cookies, cache and history
-    // stay in memory. It lives as long as the program, so a second login window sees
-    // the cookies the first one left, as a browser would.
-    static QWebEngineProfile* profile = [] {
-        auto* p = new QWebEngineProfile();
-        p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-        p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-        return p;
-    }();
-    return profile;
+QtMessageHandler forward_to = nullptr;
+
+// Loaded after the application has started, WebEngine warns that it found no
+// OpenGL context shared with the widgets, and composes the page without one: a
+// plain login form needs no more. Those warnings are dropped; every other
+// message passes.
+void drop_context_warnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && (text.contains(QLatin1String("initialized from a plugin")) ||
+                                 text.contains(QLatin1String("WebEngineContext used before")) ||
+                                 text.contains(QLatin1String("No suitable graphics backend")))) {
+        return;
+    }
+    if (forward_to) {
+        forward_to(type, context, text);
+    } else {
+        std::cerr << qFormatLogMessage(type, context, text).toStdString() << "\n";
+    }
 }
 
-LoginWindow::LoginWindow(Context context, QWidget* parent)
-    : QDialog(parent), context_(std::move(context)) {
-    setObjectName("login_window");
-    setWindowTitle(QString());
-    setModal(true);
-    resize(478, 413);
-    setAttribute(Qt::WA_DeleteOnClose, false);
+// Loads the module once; the error text when it cannot be had.
+CreateLoginWindow browser_entry(QString& error) {
+    // A module once loaded stays loaded: WebEngine cannot be unloaded safely.
+    static QString loaded_from;
+    static CreateLoginWindow entry = nullptr;
+    const QString path = login_browser_path();
+    if (entry && path == loaded_from) {
+        return entry;
+    }
+    auto* library = new QLibrary(path);
+    auto found = reinterpret_cast<CreateLoginWindow>(library->resolve(create_login_window_symbol));
+    if (!found) {
+        error = library->errorString();
+        delete library;  // the next press tries again
+        return nullptr;
+    }
+    entry = found;
+    loaded_from = path;
+    return entry;
+}
 
-    browser_ = new QWebEngineView(this);
-    browser_->setObjectName(QString::fromUtf8("超文本浏览框1"));
-    browser_->setPage(new QWebEnginePage(login_profile(), browser_));
-    browser_->setGeometry(0, 0, 472, 384);
+}  // namespace
 
-    timer_ = new QTimer(this);
-    timer_->setObjectName(QString::fromUtf8("时钟1"));
-    timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &LoginWindow::read_cookies);
-    connect(browser_, &QWebEngineView::loadFinished, this, [this](bool) { page_loaded_ = true; });
+QString login_browser_path() {
+    const QString given = qEnvironmentVariable("VELKOR_LOGIN_BROWSER");
+    if (!given.isEmpty()) {
+        return given;
+    }
+    return QCoreApplication::applicationDirPath() + "/../lib/" + login_browser_module;
+}
 
-    session_ = std::make_shared<LoginSession>(context_.state);
-    QPointer<LoginWindow> self(this);
-    session_->set_close_window([self] {
+void run_login_window(Context context, QWidget* parent) {
+    // While the window comes up and is shown, WebEngine's context warnings are dropped.
+    forward_to = qInstallMessageHandler(drop_context_warnings);
+    struct RestoreHandler {
+        ~RestoreHandler() { qInstallMessageHandler(forward_to); }
+    } restore;
+    QString error;
+    CreateLoginWindow create = browser_entry(error);
+    if (!create) {
+        std::cerr << "velkor: login window unavailable: " << error.toStdString() << "\n";
+        context.ui->append_output(gbk("提示：登录窗口无法打开，请检查安装\r\n"));
+        return;
+    }
+    auto session = std::make_shared<LoginSession>(context.state);
+    LoginBrowserEvents events;
+    events.cookies_read = [session](const QString& cookies) {
+        if (!session->closed()) {
+            session->cookies_read(gbk(cookies.toStdString()));
+        }
+    };
+    events.closed = [session] { session->window_closed(); };
+
+    std::unique_ptr<QDialog> window(
+        create(parent, QString::fromStdString(to_utf8(login_address())), events));
+    QPointer<QDialog> target(window.get());
+    session->set_close_window([target] {
         QMetaObject::invokeMethod(
             qApp,
-            [self] {
-                if (self) {
-                    self->accept();
+            [target] {
+                if (target) {
+                    target->accept();
                 }
             },
             Qt::QueuedConnection);
     });
-    connect(this, &QDialog::finished, this, [this] {
-        timer_->stop();
-        session_->window_closed();
-    });
-
-    browser_->setUrl(QUrl(QString::fromStdString(to_utf8(login_address()))));
-    timer_->start();
-    start_thread([context = context_, session = session_] { login_worker(context, session); });
-}
-
-LoginWindow::~LoginWindow() {
-    session_->window_closed();
-}
-
-void LoginWindow::read_cookies() {
-    // The page's document is readable only once it has loaded.
-    if (!page_loaded_) {
-        return;
-    }
-    // The callback may run after this window is gone: it holds only the session.
-    std::shared_ptr<LoginSession> session = session_;
-    browser_->page()->runJavaScript(
-        QStringLiteral("document.cookie"), [session](const QVariant& value) {
-            if (!session->closed()) {
-                session->cookies_read(gbk(value.toString().toStdString()));
-            }
-        });
-}
-
-void run_login_window(Context context, QWidget* parent) {
-    LoginWindow window(std::move(context), parent);
-    window.exec();
+    start_thread([context, session] { login_worker(context, session); });
+    window->exec();
+    session->window_closed();
 }
 
 }  // namespace velkor

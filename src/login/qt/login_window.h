@@ -1,43 +1,20 @@
 #pragma once
-// The login window: the publisher's login page in a browser control, and a timer that
-// copies the page's cookie string into the program state every second while the login
-// worker waits for the session key.
-#include <QDialog>
-#include <memory>
+// The press of 按钮_登录: the login window as a modal dialog over the main window,
+// with its login worker.
+#include <QString>
 
-#include "login/login.h"
+#include "app/commands.h"
 
-class QTimer;
-class QWebEngineView;
-class QWebEngineProfile;
+class QWidget;
 
 namespace velkor {
 
-class LoginWindow : public QDialog {
-    Q_OBJECT
-  public:
-    // Starts the login worker for this window.
-    LoginWindow(Context context, QWidget* parent);
-    ~LoginWindow() override;
-
-    QWebEngineView* browser() const { return browser_; }
-    const std::shared_ptr<LoginSession>& session() const { return session_; }
-
-  private:
-    void read_cookies();
-
-    Context context_;
-    std::shared_ptr<LoginSession> session_;
-    QWebEngineView* browser_ = nullptr;
-    QTimer* timer_ = nullptr;
-    bool page_loaded_ = false;
-};
-
-// Press of 按钮_登录: the login window as a modal dialog of `parent`.
+// Shows the login window and returns when it has closed. When the browser module
+// cannot be loaded, the output box says so and nothing else happens.
 void run_login_window(Context context, QWidget* parent);
 
-// The browser profile of every login window: off the record, so the session's
-// cookies live in memory only and never reach the disk.
-QWebEngineProfile* login_profile();
+// Where the browser module is looked for: $VELKOR_LOGIN_BROWSER when set, else
+// lib/ beside the program's bin/.
+QString login_browser_path();
 
 }  // namespace velkor
