@@ -394,6 +394,7 @@ bool Simulator::start(std::ostream& err) {
     if (impl_->started) {
         return true;
     }
+    impl_->stopping = false;  // a simulator started again after stop() serves as new
     // A client that hangs up early must not end the process while we write to it.
     std::signal(SIGPIPE, SIG_IGN);
     int index = 0;

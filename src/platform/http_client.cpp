@@ -19,17 +19,33 @@ size_t collect_body(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// The header block of the answer in hand; complete once its blank line arrived.
+struct HeaderBlock {
+    std::string lines;
+    bool complete = false;
+};
+
 size_t collect_header(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
-    auto* block = static_cast<std::string*>(user);
-    const std::string_view line(data, n);
+    auto* block = static_cast<HeaderBlock*>(user);
+    std::string_view line(data, n);
     try {
         if (line.substr(0, 5) == "HTTP/") {
-            block->clear();  // a new answer of a redirect chain: only the last one counts
+            // A new answer of a redirect chain (or after an interim answer): only the
+            // last one counts.
+            block->lines.clear();
+            block->complete = false;
         }
-        if (line != "\r\n" && line != "\n") {
-            block->append(line);
+        if (line == "\r\n" || line == "\n") {
+            block->complete = !block->lines.empty();
+            return n;
         }
+        // Every line ends in CRLF, also from a server that ends its lines with LF alone.
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.remove_suffix(1);
+        }
+        block->lines.append(line);
+        block->lines.append("\r\n");
     } catch (...) {
         return 0;
     }
@@ -98,7 +114,8 @@ curl_slist* header_list(std::string_view block, bool& ok) {
     return list;
 }
 
-// curl refuses control characters and spaces in a URL; encode only those.
+// curl refuses control characters and spaces in a URL, and takes "#" as the start
+// of a fragment; encode only those.
 std::string url_safe_path(std::string_view path) {
     static const char* const hex = "0123456789ABCDEF";
     std::string out;
@@ -107,7 +124,8 @@ std::string url_safe_path(std::string_view path) {
     }
     for (const char ch : path) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c == 0x7F) {
+        // "#" would end the path in curl's eyes and cut off the rest.
+        if (c <= 0x20 || c == 0x7F || c == '#') {
             out += '%';
             out += hex[c >> 4];
             out += hex[c & 0x0F];
@@ -166,6 +184,10 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, timeouts_.low_speed_bytes);
+    curl_easy_setopt(
+        curl, CURLOPT_TIMEOUT_MS,
+        static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(timeouts_.total).count()));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
                      static_cast<long>(timeouts_.low_speed_time.count()));
     if (!request.user_agent.empty()) {
@@ -191,10 +213,16 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, collect_header);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response.headers);
+    HeaderBlock header_block;
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &header_block);
 
     // The outcome is not judged here: a failed or cut exchange keeps what arrived.
+    // A header block that never ended (cut off, or over curl's own size limit) is
+    // no answer's headers: none of its cookies may be taken.
     curl_easy_perform(curl);
+    if (header_block.complete) {
+        response.headers = std::move(header_block.lines);
+    }
 
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);

@@ -35,6 +35,8 @@ struct HttpTimeouts {
     // An exchange slower than low_speed_bytes per second for low_speed_time ends.
     long low_speed_bytes;
     std::chrono::seconds low_speed_time;
+    // No exchange lasts longer than this, however steadily a server trickles.
+    std::chrono::seconds total{120};
 };
 
 inline constexpr HttpTimeouts kDefaultHttpTimeouts{std::chrono::seconds(10), 1,

@@ -293,6 +293,7 @@ TEST(HttpRequest, OnlyTheFinalAnswerOfARedirectCounts) {
 }
 
 TEST(HttpRequest, SilentServerEndsWithinTheTimeouts) {
+    // The bound only catches a hang; it measures nothing.
     RawServer server{RawServer::Hang{}};
     platform::CurlHttpClient client({std::chrono::milliseconds(1000), 1, std::chrono::seconds(1)});
     LocalCookies cookies("a=1;b=2");
@@ -302,6 +303,38 @@ TEST(HttpRequest, SilentServerEndsWithinTheTimeouts) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(r.body, "");
     EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");  // the merge still ran
+}
+
+TEST(HttpRequest, HeaderBlocksThatNeverEndOrUseBareLineFeeds) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        const char* answer_cookies;
+        const char* merged;
+    } cases[] = {
+        // Cut off before the blank line that ends the block: no cookie is taken.
+        {"cut", "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n", "", "k=0"},
+        // Lines ended by LF alone still give one item each.
+        {"bare LF",
+         "HTTP/1.1 200 OK\nSet-Cookie: a=1; path=/\nSet-Cookie: b=2\nContent-Length: 2\n\nok",
+         "a=1;b=2", "a=1; b=2; k=0"},  // the merge hands the items back without blanks
+    };
+    for (const auto& c : cases) {
+        RawServer server(c.answer);
+        LocalCookies cookies("k=0");
+        const HttpResult r =
+            http_request({.url = server.url("/"), .cookies = &cookies, .merge = true});
+        EXPECT_EQ(r.answer_cookies, c.answer_cookies) << c.name;
+        EXPECT_EQ(cookies.cookie_text(), c.merged) << c.name;
+    }
+}
+
+TEST(HttpRequest, PathIsSentWhole) {
+    RawServer server(kOk);
+    http_request({.url = server.url("/a#frag?x=1")});
+    const auto lines = only_request(server);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "GET /a%23frag?x=1 HTTP/1.1");
 }
 
 TEST(HttpRequest, ProxyIsUsedOnlyWhenGiven) {
