@@ -69,9 +69,12 @@ void collect_press(Context& context) {
     context.ui->append_output(gbk("提示：活动大数据正在拼命处理中，勿重复点击\r\n"));
 }
 
-void collection_worker(Context context) {
+void collection_worker(Context context, bool fresh_cache) {
     std::unique_lock lock(collection_mutex());
     Ui& ui = *context.ui;
+    if (fresh_cache) {
+        platform::delete_file(activity_cache_path());
+    }
 
     HttpArgs args;
     args.url = "http://" + endpoints::get("activity_center_host") + "/actcenter/queryActList";

@@ -14,14 +14,15 @@ void collect_press(Context& context);
 
 // The whole collection; runs on a worker thread. Collections never overlap: a second
 // one waits until the first has finished, so the list view, the cache file and the
-// activity lists always hold the result of whole collections.
-void collection_worker(Context context);
+// activity lists always hold the result of whole collections. With fresh_cache the
+// activity cache is deleted first, in turn with other collections (the login's
+// collection: the login itself never waits for a collection still running).
+void collection_worker(Context context, bool fresh_cache = false);
 
 // Reads the cache into activity_names / activity_urls (replaced together).
 void cache_loader(Context context);
 
-// Deletes the activity cache (the login does this before its collection), in turn
-// with any running collection.
+// Deletes the activity cache, in turn with any running collection.
 void delete_activity_cache();
 
 // The activity list view's menu item "复制地址" and its double-click.

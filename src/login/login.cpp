@@ -130,9 +130,10 @@ void login_worker(Context context, std::shared_ptr<LoginSession> session) {
     state.set_logged_in(true);
     ui.append_output(gbk("提示：") + uin + gbk("登录成功！\r\n"));
     ui.show_avatar();
-    delete_activity_cache();
+    // The cache is deleted by the collection started here, as its first step: a
+    // collection still running from before would otherwise hold the login up.
     ui.append_output(gbk("提示：活动大数据正在疯狂采集中，采集完成后方可操作\r\n"));
-    start_thread([context] { collection_worker(context); });
+    start_thread([context] { collection_worker(context, /*fresh_cache=*/true); });
     session->close_window();
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/threads.h"
 #include "claim/collection.h"
@@ -140,6 +142,37 @@ TEST_F(LoginWorkerTest, ClosingBeforeSignInEndsTheWorker) {
     session->cookies_read("uin=o01; skey=@late;");
     ASSERT_TRUE(wait_idle(2000));
     EXPECT_FALSE(state_->logged_in());
+}
+
+TEST_F(LoginWorkerTest, LoginDoesNotWaitForARunningCollection) {
+    // A collection stuck on a list service that never answers holds the collection turn.
+    fixture_.sim().set_fault("activity_center_host", "/actcenter/queryActList",
+                             {sim::FaultMode::hang, 0});
+    start_thread([c = context_] { collection_worker(c); });
+    auto listed = [this] {
+        for (const auto& r : fixture_.sim().requests()) {
+            if (r.host == "activity_center_host") {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int i = 0; i < 500 && !listed(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(listed());
+
+    auto session = start_login();
+    session->cookies_read("uin=o012345678; skey=@Vk7Q2xLp9;");
+    for (int i = 0; i < 500 && closes_ == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(closes_, 1);  // the login ended without waiting for the stuck collection
+    EXPECT_TRUE(state_->logged_in());
+    const auto lines = ui_->outputs();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], gbk("提示：活动大数据正在疯狂采集中，采集完成后方可操作\r\n"));
+    fixture_.sim().stop();  // lets the stuck request, and both collections, end
 }
 
 TEST_F(LoginWorkerTest, SecondPressPassesAtOnce) {
