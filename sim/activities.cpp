@@ -105,6 +105,14 @@ std::vector<SimActivity> activities_on(const std::string& site_address) {
     mid_link.end = "2026-12-06 00:00:00";
     mid_link.link = "http://127.0.0.1/cp/x/y.htm";  // 27 bytes
     list.insert(list.begin() + 9, mid_link);
+    // A second activity of an earlier one's name: the two share one cache section,
+    // and the link listed last is the one kept.
+    SimActivity twin = list[1];
+    twin.activity_id = 51999;
+    twin.init_flow = 309990;
+    twin.submit_flows = {309991};
+    twin.link = site + "/cp/a2026twin/index.htm";
+    list.push_back(twin);
     // The last entry of the answer, which no "},{" follows: never read.
     SimActivity last;
     last.name = "最后一条活动";

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -65,7 +66,10 @@ class CollectionTest : public ::testing::Test {
                 names += row[0] + gbk("丨");
                 bool seen = false;
                 for (auto& s : sections) {
-                    seen = seen || s.first == row[0];
+                    if (s.first == row[0]) {
+                        s.second = row[3];  // one section per name: the last link wins
+                        seen = true;
+                    }
                 }
                 if (!seen) {
                     sections.emplace_back(row[0], row[3]);
@@ -114,18 +118,66 @@ TEST_F(CollectionTest, FillsRowsCacheAndLists) {
     const Activities a = state_->activities();
     TextList names;
     TextList urls;
+    std::map<Text, Text> last_link;  // names share one section: the link written last
     for (const auto& row : expected_rows()) {
         if (!is_partner_link(row[3])) {
             names.push_back(row[0]);
-            urls.push_back(row[3]);
+            last_link[row[0]] = row[3];
         }
+    }
+    for (const Text& name : names) {
+        urls.push_back(last_link[name]);
     }
     EXPECT_EQ(a.names, names);
     EXPECT_EQ(a.urls, urls);
+    EXPECT_EQ(std::count(a.names.begin(), a.names.end(), gbk("签到有礼")), 2);
     // The 27-byte link is listed with an empty address and cached with it.
     EXPECT_NE(std::find(a.names.begin(), a.names.end(), gbk("中等链接活动")), a.names.end());
     EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("短链接活动")), a.names.end());
     EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("最后一条活动")), a.names.end());
+}
+
+TEST_F(CollectionTest, LinkLengthsDecideRowAndAddress) {
+    // "http://127.0.0.1/" is 17 bytes; the padding makes the link the length asked.
+    auto link_of = [](size_t length) {
+        return "http://127.0.0.1/" + std::string(length - 17, 'a');
+    };
+    auto piece_of = [](size_t i, const std::string& tail) {
+        return "1234\",\"name\":\"n" + std::to_string(i) +
+               "\",\"once\":\"1\",\"starttime\":\"s\",\"szHoldName\":\"h\",\"endtime\":\"e" + tail;
+    };
+    struct Case {
+        std::string tail;  // what ends the piece
+        bool row;
+        std::string address;  // "*": the piece less its first four bytes
+    };
+    const std::vector<Case> cases = {
+        {"\",\"url\":\"" + link_of(24), false, ""},
+        {"\",\"url\":\"" + link_of(25), true, ""},
+        {"\",\"url\":\"" + link_of(29), true, ""},
+        {"\",\"url\":\"" + link_of(30), true, link_of(30)},
+        {"\",\"href\":\"" + link_of(30), true, "*"},  // no link marker
+    };
+    std::string answer;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        answer += "fid=" + piece_of(i, cases[i].tail) + "\"},{\"";
+    }
+    serve_list(answer);
+    collect_and_wait();
+
+    std::map<Text, Text> rows;
+    for (const auto& r : ui_->activity_rows()) {
+        rows[r[0]] = r[3];
+    }
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Text name = "n" + std::to_string(i);
+        EXPECT_EQ(rows.count(name) == 1, cases[i].row) << name;
+        if (cases[i].row) {
+            const std::string expected =
+                cases[i].address == "*" ? piece_of(i, cases[i].tail).substr(4) : cases[i].address;
+            EXPECT_EQ(rows[name], expected) << name;
+        }
+    }
 }
 
 TEST_F(CollectionTest, FewerThanFourPiecesIsAnError) {

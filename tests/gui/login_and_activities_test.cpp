@@ -103,7 +103,7 @@ TEST_F(ProgramTest, LoginOnTheSimulatorsPage) {
     QString address;
     QTimer::singleShot(300, [&] {
         if (auto* login = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            window_size = login->geometry();
+            window_size = login->frameGeometry();
             if (auto* browser =
                     login->findChild<QWebEngineView*>(QString::fromUtf8("超文本浏览框1"))) {
                 browser_geometry = browser->geometry();

@@ -54,6 +54,16 @@ class LoginWindow final : public QDialog {
         timer_->start();
     }
 
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        // 478 x 413 is the outer size: a window manager's frame comes off the client.
+        const QSize extra = frameGeometry().size() - geometry().size();
+        if (extra.width() > 0 || extra.height() > 0) {
+            resize(QSize(478, 413) - extra);
+        }
+    }
+
   private:
     void read_cookies() {
         // The page's document is readable only once it has loaded.
