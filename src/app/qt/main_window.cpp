@@ -180,7 +180,14 @@ void MainWindow::build_controls() {
         // The skin must not repaint the box in its own colours.
         output_->setStyleSheet(
             "QPlainTextEdit { color: rgb(236,236,236); background-color: rgb(4,4,4);"
-            " border: none; selection-background-color: rgb(60,110,170); }");
+            " border: none; selection-background-color: rgb(60,110,170); }"
+            // A dark scroll bar, so the box reads as one piece.
+            "QScrollBar:vertical { background: rgb(20,20,20); width: 12px; margin: 0; }"
+            "QScrollBar::handle:vertical { background: rgb(78,78,78); min-height: 24px;"
+            " border-radius: 4px; margin: 2px; }"
+            "QScrollBar::handle:vertical:hover { background: rgb(110,110,110); }"
+            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
     }
 
     record_query_ = button(this, "按钮_领取查询", "领取查询", 10, 594, 71, 32);
