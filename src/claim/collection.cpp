@@ -31,7 +31,9 @@ const Text& name_separator() {
     return k;
 }
 
-void load_cache(AppState& state) {
+}  // namespace
+
+void cache_loader(AppState& state) {
     const std::string path = activity_cache_path();
     TextList names =
         split(platform::read_profile(path, names_section(), names_key()), name_separator());
@@ -42,8 +44,6 @@ void load_cache(AppState& state) {
     }
     state.set_activities(std::move(names), std::move(urls));
 }
-
-}  // namespace
 
 std::string activity_cache_path() {
     return platform::data_file("tolvex.txt");
@@ -128,13 +128,8 @@ void collection_worker(Context context, bool fresh_cache) {
 
     // The lists are loaded before the completion line, so that a user who waits for
     // it always works on this collection's activities.
-    load_cache(*context.state);
+    cache_loader(*context.state);
     ui.append_output(gbk("提示：采集完成\r\n"));
-}
-
-void cache_loader(Context context) {
-    std::lock_guard lock(collection_mutex());
-    load_cache(*context.state);
 }
 
 void delete_activity_cache() {

@@ -19,8 +19,9 @@ void collect_press(Context& context);
 // collection: the login itself never waits for a collection still running).
 void collection_worker(Context context, bool fresh_cache = false);
 
-// Reads the cache into activity_names / activity_urls (replaced together).
-void cache_loader(Context context);
+// Reads the cache into activity_names / activity_urls (replaced together). The
+// collection runs it on its own turn, before it reports completion.
+void cache_loader(AppState& state);
 
 // Deletes the activity cache, in turn with any running collection.
 void delete_activity_cache();

@@ -32,7 +32,6 @@ std::string read_file(const std::string& path) {
 class CollectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::install_activity_endpoints(fixture_.sim());
         state_ = std::make_shared<AppState>();
         ui_ = std::make_shared<testing::FakeUi>();
         context_ = Context{state_, ui_};

@@ -1,7 +1,5 @@
 #include "gui_support.h"
 
-#include <unistd.h>
-
 #include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -13,13 +11,7 @@ QApplication& application() {
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        // The login browser: no sandbox as root, and no context dump on every start.
-        if (::geteuid() == 0) {
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        }
-        if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
-            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
-        }
+        prepare_process_environment();
         auto* a = new QApplication(argc, argv);
         a->setQuitOnLastWindowClosed(false);
         prepare_window_environment();

@@ -9,8 +9,6 @@
 #include "app/threads.h"
 #include "claim/collection.h"
 #include "platform/profile.h"
-#include "sim/activities.h"
-#include "sim/login_page.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_data_dir.h"
@@ -56,8 +54,6 @@ TEST(LoginAddress, BuiltFromTheHosts) {
 class LoginWorkerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::install_activity_endpoints(fixture_.sim());
-        sim::install_login_endpoints(fixture_.sim());
         state_ = std::make_shared<AppState>();
         ui_ = std::make_shared<testing::FakeUi>();
         context_ = Context{state_, ui_};

@@ -14,11 +14,7 @@
 #include "platform/http_client.h"
 
 int main(int argc, char** argv) {
-    // The login browser refuses to start as root unless its sandbox is off.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    velkor::prepare_process_environment();
 
     // Process-wide library set-up that must come before any thread.
     velkor::platform::http_client_global_init();

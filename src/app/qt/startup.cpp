@@ -26,6 +26,15 @@ static void load_program_resources() {
 
 namespace velkor {
 
+void prepare_process_environment() {
+    if (::geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    }
+}
+
 void prepare_window_environment() {
     load_program_resources();
     // Without the Windows font, its metric-compatible CJK face stands in.

@@ -11,6 +11,10 @@ namespace velkor {
 // Where the window skin is carried in the program's resources.
 inline constexpr const char* skin_resource = ":/skin/velkor.qss";
 
+// What must be set before the QApplication exists: the login browser refuses to
+// start as root unless its sandbox is off, and its context dump is silenced.
+void prepare_process_environment();
+
 // The window environment: the font of every control and its substitute on
 // systems without it. Call once the QApplication exists.
 void prepare_window_environment();
