@@ -78,7 +78,7 @@ void collection_worker(Context context, bool fresh_cache) {
 
     HttpArgs args;
     args.url = "http://" + endpoints::get("activity_center_host") + "/actcenter/queryActList";
-    args.method = 1;
+    args.method = HttpMethod::post;
     args.body_text = "game=cf&index=0&count=50&type=2";
     const Text answer = unicode_unescape(http_request(args).body);
 

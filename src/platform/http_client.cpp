@@ -151,6 +151,7 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     HttpClientResponse response;
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
+        response.error = "no transfer handle";
         return response;
     }
     bool ok = true;
@@ -158,6 +159,7 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     if (!ok) {
         curl_slist_free_all(headers);
         curl_easy_cleanup(curl);
+        response.error = "out of memory";
         return response;
     }
     response.opened = true;
@@ -219,9 +221,20 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     // The outcome is not judged here: a failed or cut exchange keeps what arrived.
     // A header block that never ended (cut off, or over curl's own size limit) is
     // no answer's headers: none of its cookies may be taken.
-    curl_easy_perform(curl);
+    char detail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
+    const CURLcode code = curl_easy_perform(curl);
     if (header_block.complete) {
         response.headers = std::move(header_block.lines);
+    }
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    response.status = header_block.complete ? static_cast<int>(status) : 0;
+    response.completed = code == CURLE_OK;
+    if (code == CURLE_OPERATION_TIMEDOUT) {
+        response.error = std::string("time limit reached") + (detail[0] ? ": " : "") + detail;
+    } else if (code != CURLE_OK) {
+        response.error = detail[0] ? detail : curl_easy_strerror(code);
     }
 
     curl_easy_cleanup(curl);

@@ -23,8 +23,11 @@ struct HttpClientRequest {
 };
 
 struct HttpClientResponse {
-    bool opened = false;  // false: nothing was sent, the call had no effect
-    std::string body;     // every byte received, also of an answer cut short
+    bool opened = false;     // false: nothing was sent, the call had no effect
+    bool completed = false;  // the transfer ended normally (whatever the status)
+    int status = 0;          // HTTP status of the final answer, 0 when none arrived
+    std::string error;       // why it did not complete: curl's words, or "time limit reached"
+    std::string body;        // every byte received, also of an answer cut short
     // Status line and header lines of the final answer, each ended by "\r\n".
     std::string headers;
 };

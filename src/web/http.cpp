@@ -1,6 +1,8 @@
 #include "web/http.h"
 
 #include <climits>
+#include <iostream>
+#include <sstream>
 
 #include "web/cookies.h"
 
@@ -145,28 +147,65 @@ Text answer_cookies_of(std::string_view header_block) {
     return cookies;
 }
 
+const char* method_name(HttpMethod method) {
+    switch (method) {
+        case HttpMethod::post:
+            return "POST";
+        case HttpMethod::head:
+            return "HEAD";
+        case HttpMethod::get:
+            break;
+    }
+    return "GET";
+}
+
+namespace {
+
+// One line per failed exchange. The query is left out: it may carry the account,
+// the token or a digest of it, as the body and the cookies may.
+void report_failure(const platform::HttpClientRequest& request, const std::string& reason) {
+    std::string path = request.path;
+    if (const size_t query = path.find('?'); query != std::string::npos) {
+        path.resize(query);
+    }
+    std::ostringstream line;
+    line << "velkor: " << request.verb << ' ' << request.host;
+    if (request.port > 0) {
+        line << ':' << request.port;
+    }
+    line << path << ": " << (reason.empty() ? "failed" : reason) << '\n';
+    std::cerr << line.str() << std::flush;
+}
+
+}  // namespace
+
 HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
-    static constexpr const char* verbs[] = {"GET", "POST", "HEAD"};
-    const int method = (args.method >= 0 && args.method <= 2) ? args.method : 0;
+    const HttpMethod method = args.method;
     const bool secure = is_secure(args.url);
     const Text cookie_text = args.cookies != nullptr ? args.cookies->cookie_text() : Text();
 
     platform::HttpClientRequest request;
-    request.verb = verbs[method];
+    request.verb = method_name(method);
     request.scheme = secure ? "https" : "http";
     request.host = url_host(args.url);
     request.port = url_port(args.url);
     request.path = url_path(args.url);
     request.user_agent = user_agent_of(args.header_text);
     request.headers = complete_headers(args.header_text, args.url, cookie_text);
-    if (method != 0) {
+    if (method != HttpMethod::get) {
         request.body = args.body_bytes.empty() ? args.body_text : args.body_bytes;
     }
-    request.follow_redirects = !args.no_redirect;
+    request.follow_redirects = args.follow_redirects;
     request.proxy = args.proxy;
 
     platform::HttpClientResponse response = client.send(request);
     HttpResult result;
+    result.completed = response.completed;
+    result.status = response.status;
+    result.error = response.error;
+    if (!response.completed) {
+        report_failure(request, response.error);
+    }
     if (!response.opened) {
         return result;
     }
@@ -185,6 +224,11 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
         }
     }
     return result;
+}
+
+HttpResult send_request(HttpArgs args, CookieStore& session, platform::HttpClient& client) {
+    args.cookies = args.merge ? &session : nullptr;
+    return http_request(args, client);
 }
 
 }  // namespace velkor

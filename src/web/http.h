@@ -10,31 +10,44 @@
 
 namespace velkor {
 
+enum class HttpMethod { get, post, head };
+
 struct HttpArgs {
-    Text url{};                      // "http://" is assumed when no scheme is given
-    int method = 0;                  // 0 GET, 1 POST, 2 HEAD; other values are GET
+    Text url{};  // "http://" is assumed when no scheme is given
+    HttpMethod method = HttpMethod::get;
     Text body_text{};                // body of a POST, sent as its bytes
     CookieStore* cookies = nullptr;  // the cookie text to send; null: none
     bool merge = false;              // fold the answer's cookies into *cookies
     Text header_text{};              // extra header lines joined by "\r\n"
-    bool no_redirect = false;
+    bool follow_redirects = true;
     std::string body_bytes{};  // when not empty, sent instead of body_text
     Text proxy{};              // "host:port"; empty: direct
 };
 
 struct HttpResult {
-    bool opened = false;  // false: nothing was sent and no cookie merged
-    std::string body;     // empty when nothing arrived
-    Text answer_cookies;  // name=value items of the answer, joined by "; "
-    Text answer_headers;  // raw header block of the final answer
+    bool opened = false;     // false: nothing was sent and no cookie merged
+    bool completed = false;  // the whole answer arrived (any status)
+    int status = 0;          // status of the final answer; 0 when none arrived
+    std::string error;       // why the exchange failed or was cut; empty when completed
+    std::string body;        // empty when nothing arrived; what arrived when cut short
+    Text answer_cookies;     // name=value items of the answer, joined by "; "
+    Text answer_headers;     // raw header block of the final answer
 };
 
+// The method's name on the wire.
+const char* method_name(HttpMethod method);
+
+// One exchange. A failed or cut exchange is reported on standard error (method,
+// host, path and reason; never cookies, body or query values) and hands back
+// what arrived.
 HttpResult http_request(const HttpArgs& args,
                         platform::HttpClient& client = platform::default_http_client());
 
-inline std::string http_body(const HttpArgs& args) {
-    return http_request(args).body;
-}
+// Sends a built request. Builders leave the cookie store open: a request that
+// merges (one of the session's) goes with `session`'s current cookie text and
+// folds its answer's cookies back in; any other goes without cookies.
+HttpResult send_request(HttpArgs args, CookieStore& session,
+                        platform::HttpClient& client = platform::default_http_client());
 
 // The pieces of a URL the engine connects with.
 Text url_host(std::string_view url);

@@ -115,21 +115,20 @@ TEST(HttpRequest, HeaderTextOfItsOwnIsKeptAndCompleted) {
 
 TEST(HttpRequest, MethodAndBodyChoice) {
     struct Case {
-        int method;
+        HttpMethod method;
         std::string body_text;
         std::string body_bytes;
         std::string verb;
         std::string body;
         bool has_length;
     } cases[] = {
-        {7, "ignored", "ignored too", "GET", "", false},
-        {-1, "x", "", "GET", "", false},
-        {0, "x", "y", "GET", "", false},
-        {1, "text=1", std::string("by\0tes", 6), "POST", std::string("by\0tes", 6), true},
-        {1, "text=1", "", "POST", "text=1", true},
-        {1, "", "", "POST", "", true},
-        {2, "x", "", "HEAD", "", false},
-        {1, "", std::string(2 << 20, 'z'), "POST", std::string(2 << 20, 'z'), true},
+        {HttpMethod::get, "x", "y", "GET", "", false},
+        {HttpMethod::post, "text=1", std::string("by\0tes", 6), "POST", std::string("by\0tes", 6),
+         true},
+        {HttpMethod::post, "text=1", "", "POST", "text=1", true},
+        {HttpMethod::post, "", "", "POST", "", true},
+        {HttpMethod::head, "x", "", "HEAD", "", false},
+        {HttpMethod::post, "", std::string(2 << 20, 'z'), "POST", std::string(2 << 20, 'z'), true},
     };
     for (const Case& c : cases) {
         RawServer server(kOk);
@@ -138,16 +137,16 @@ TEST(HttpRequest, MethodAndBodyChoice) {
                                            .body_text = c.body_text,
                                            .body_bytes = c.body_bytes});
         const auto requests = server.requests();
-        ASSERT_EQ(requests.size(), 1u) << c.method;
+        ASSERT_EQ(requests.size(), 1u) << c.verb;
         const auto lines = request_lines(requests[0]);
-        EXPECT_EQ(lines[0], c.verb + " /m HTTP/1.1") << c.method;
-        EXPECT_EQ(request_body(requests[0]), c.body) << c.method;
+        EXPECT_EQ(lines[0], c.verb + " /m HTTP/1.1") << c.verb;
+        EXPECT_EQ(request_body(requests[0]), c.body) << c.verb;
         const std::string length = "Content-Length: " + std::to_string(c.body.size());
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), length), c.has_length ? 1 : 0) << c.method;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), length), c.has_length ? 1 : 0) << c.verb;
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [](const std::string& l) { return l.rfind("Expect", 0) == 0; }),
                   0);
-        EXPECT_EQ(r.body, c.verb == "HEAD" ? "" : "hello") << c.method;
+        EXPECT_EQ(r.body, c.verb == "HEAD" ? "" : "hello") << c.verb;
     }
 }
 
@@ -214,6 +213,7 @@ class RecordingClient : public platform::HttpClient {
         seen.push_back(request);
         platform::HttpClientResponse r;
         r.opened = opens_;
+        r.completed = opens_;
         if (opens_) {
             r.body = "b";
             r.headers = "HTTP/1.1 200 OK\r\nSet-Cookie: n=1\r\n";
@@ -229,9 +229,9 @@ class RecordingClient : public platform::HttpClient {
 TEST(HttpRequest, HandsTheClientTheConnectionPieces) {
     RecordingClient client(true);
     http_request({.url = "HTTPS://Secure.Example/a?B=1",
-                  .method = 1,
+                  .method = HttpMethod::post,
                   .body_text = "f=1",
-                  .no_redirect = true,
+                  .follow_redirects = false,
                   .proxy = "127.0.0.1:3128"},
                  client);
     http_request({.url = "host.example/x"}, client);
@@ -285,7 +285,8 @@ TEST(HttpRequest, OnlyTheFinalAnswerOfARedirectCounts) {
     EXPECT_EQ(cookies.cookie_text(), "fin=2");
     EXPECT_EQ(server.requests().size(), 2u);
 
-    const HttpResult stopped = http_request({.url = server.url("/start"), .no_redirect = true});
+    const HttpResult stopped =
+        http_request({.url = server.url("/start"), .follow_redirects = false});
     EXPECT_EQ(stopped.body, "moved");
     EXPECT_EQ(stopped.answer_headers.rfind("HTTP/1.1 302 Found\r\n", 0), 0u);
     EXPECT_EQ(stopped.answer_cookies, "hop=1");

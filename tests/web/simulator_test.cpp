@@ -28,8 +28,8 @@ class SimulatorTest : public ::testing::Test {
 };
 
 TEST_F(SimulatorTest, EchoSetCookieAndLogRecordTheExchange) {
-    const HttpResult echo =
-        http_request({.url = url("/__sim/echo?a=1"), .method = 1, .body_text = "x=y"});
+    const HttpResult echo = http_request(
+        {.url = url("/__sim/echo?a=1"), .method = HttpMethod::post, .body_text = "x=y"});
     EXPECT_EQ(echo.body, "POST /__sim/echo?a=1\nx=y");
 
     LocalCookies cookies;
@@ -67,7 +67,8 @@ TEST_F(SimulatorTest, HandlersBelongToTheirHostAndUnknownPathsAnswer404) {
     EXPECT_EQ(elsewhere.body, "not found\n");
     EXPECT_EQ(elsewhere.answer_headers.rfind("HTTP/1.1 404", 0), 0u);
     // HEAD is served by the GET handler, without a body.
-    const HttpResult head = http_request({.url = url("/only/here", "game_apps_host"), .method = 2});
+    const HttpResult head =
+        http_request({.url = url("/only/here", "game_apps_host"), .method = HttpMethod::head});
     EXPECT_EQ(head.answer_headers.rfind("HTTP/1.1 200", 0), 0u);
     EXPECT_EQ(head.body, "");
 }
@@ -119,8 +120,10 @@ TEST_F(SimulatorTest, FaultsEndWithASoundOutcome) {
         EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
         fixture.sim().set_fault(kHost, path, {});
         // The endpoint answers normally again.
-        EXPECT_EQ(http_request({.url = url(path), .method = 1, .body_text = "ok"}, quick).body,
-                  "POST " + path + "\nok");
+        EXPECT_EQ(
+            http_request({.url = url(path), .method = HttpMethod::post, .body_text = "ok"}, quick)
+                .body,
+            "POST " + path + "\nok");
     }
 }
 
