@@ -2,42 +2,28 @@
 
 namespace velkor {
 
-const CommandRow& command_row(Command command) {
-    for (const auto& row : command_table) {
-        if (row.command == command)
-            return row;
+// The table is indexed by command: a row out of place would fire the wrong operation.
+static_assert([] {
+    for (std::size_t i = 0; i < command_table.size(); ++i) {
+        if (static_cast<std::size_t>(command_table[i].command) != i)
+            return false;
     }
-    return command_table.front();  // unreachable: every command has its row
+    return true;
+}());
+
+void Commands::plug(Command command, Handler handler) {
+    handlers_[static_cast<std::size_t>(command)] = std::move(handler);
 }
 
-Handler& Operations::of(Command command) {
-    return const_cast<Handler&>(static_cast<const Operations&>(*this).of(command));
+bool Commands::plugged(Command command) const {
+    return static_cast<bool>(handlers_[static_cast<std::size_t>(command)]);
 }
 
-const Handler& Operations::of(Command command) const {
-    switch (command) {
-        case Command::login:
-            return login;
-        case Command::bind_area:
-            return bind_area;
-        case Command::one_click:
-            return one_click;
-        case Command::record_query:
-            return record_query;
-        case Command::role_scan:
-            return role_scan;
-        case Command::collect:
-            return collect;
-        case Command::stats_query:
-            return stats_query;
-        case Command::timed_grab:
-            return timed_grab;
-        case Command::copy_activity_address:
-            return copy_activity_address;
-        case Command::open_activity_address:
-            return open_activity_address;
-    }
-    return login;
+void Commands::press(Command command, Context& context) const {
+    if (!pass_guard(command, context))
+        return;
+    if (const Handler& handler = handlers_[static_cast<std::size_t>(command)])
+        handler(context);
 }
 
 const Text& login_reminder() {
@@ -60,14 +46,6 @@ bool pass_guard(Command command, Context& context) {
             return false;
     }
     return false;
-}
-
-void press(Command command, Context& context, const Operations& operations) {
-    if (const auto& handler = operations.of(command)) {
-        handler(context);
-        return;
-    }
-    pass_guard(command, context);
 }
 
 }  // namespace velkor

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <exception>
+#include <iostream>
 #include <mutex>
 #include <thread>
 
@@ -21,31 +23,43 @@ WorkerCount& workers() {
     return *count;
 }
 
+void count_down() {
+    auto& w = workers();
+    std::lock_guard lock(w.mutex);
+    if (--w.running == 0)
+        w.idle.notify_all();
+}
+
+void report(const std::string& name, const char* what) {
+    std::cerr << "velkor: worker " << name << " ended by an exception: " << what << "\n"
+              << std::flush;
+}
+
 }  // namespace
 
-void start_thread(std::function<void()> work) {
+bool start_thread(std::string name, std::function<void()> work) {
     auto& w = workers();
     {
         std::lock_guard lock(w.mutex);
         ++w.running;
     }
     try {
-        std::thread([work = std::move(work)]() mutable {
+        std::thread([name = std::move(name), work = std::move(work)]() mutable {
             try {
                 work();
+            } catch (const std::exception& e) {
+                report(name, e.what());
             } catch (...) {
+                report(name, "unknown exception");
             }
             work = nullptr;  // free what the work captured before counting down
-            auto& w = workers();
-            std::lock_guard lock(w.mutex);
-            if (--w.running == 0)
-                w.idle.notify_all();
+            count_down();
         }).detach();
-    } catch (...) {
-        // No thread could be made: nothing runs, nothing is counted.
-        std::lock_guard lock(w.mutex);
-        if (--w.running == 0)
-            w.idle.notify_all();
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "velkor: no thread for " << name << ": " << e.what() << "\n" << std::flush;
+        count_down();
+        return false;
     }
 }
 

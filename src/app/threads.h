@@ -6,12 +6,14 @@
 // A worker must own what it uses (shared_ptr to AppState and to the Ui): the
 // program does not wait for workers when the main window closes.
 #include <functional>
+#include <string>
 
 namespace velkor {
 
-// Starts `work` on a new detached thread. An exception escaping `work` is
-// swallowed so that one failed worker cannot end the program.
-void start_thread(std::function<void()> work);
+// Starts `work` on a new detached thread; false when no thread could be made
+// (nothing runs then). An exception escaping `work` ends that worker alone and
+// is reported on standard error under `name`.
+bool start_thread(std::string name, std::function<void()> work);
 
 // Workers started by start_thread that have not yet returned.
 int running_workers();

@@ -12,6 +12,18 @@
 
 namespace velkor {
 
+// A row of the activity list 超级列表框2, its four columns in order.
+struct ActivityRow {
+    Text name, start, end, link;
+    bool operator==(const ActivityRow&) const = default;
+};
+
+// A row of the record list 超级列表框1: item name, price, time received.
+struct RecordRow {
+    Text name, price, time;
+    bool operator==(const RecordRow&) const = default;
+};
+
 // The small edit boxes of the timed-grab panel.
 enum class EditBox {
     hour,         // 编辑框1
@@ -21,6 +33,7 @@ enum class EditBox {
     activity_id,  // 编辑框_活动ID
     flow_id,      // 编辑框_道具ID
 };
+inline constexpr int edit_box_count = 6;
 
 class Ui {
   public:
@@ -49,8 +62,7 @@ class Ui {
     // (name, start time, end time, address)
     virtual void clear_activity_rows() = 0;
     // Adds a row at the end and scrolls the list to it.
-    virtual void add_activity_row(const Text& name, const Text& start, const Text& end,
-                                  const Text& link) = 0;
+    virtual void add_activity_row(const ActivityRow& row) = 0;
     virtual int activity_row_count() const = 0;
     // Empty for a row or column that does not exist.
     virtual Text activity_cell(int row, int column) const = 0;
@@ -60,7 +72,7 @@ class Ui {
     // (item name, price, time received)
     virtual void clear_record_rows() = 0;
     // Adds a row at the end and scrolls the list to it.
-    virtual void add_record_row(const Text& name, const Text& price, const Text& time) = 0;
+    virtual void add_record_row(const RecordRow& row) = 0;
     virtual int record_row_count() const = 0;
     virtual Text record_cell(int row, int column) const = 0;
 

@@ -60,36 +60,21 @@ bool is_partner_link(std::string_view link) {
     return false;
 }
 
-void collect_press(Context& context) {
-    if (!pass_guard(Command::collect, context)) {
-        return;
-    }
-    context.ui->set_window_width(805);
-    start_thread([context] { collection_worker(context); });
-    context.ui->append_output(gbk("提示：活动大数据正在拼命处理中，勿重复点击\r\n"));
-}
-
-void collection_worker(Context context, bool fresh_cache) {
-    std::unique_lock lock(collection_mutex());
-    Ui& ui = *context.ui;
-    if (fresh_cache) {
-        platform::delete_file(activity_cache_path());
-    }
-
+HttpArgs activity_list_request() {
     HttpArgs args;
     args.url = "http://" + endpoints::get("activity_center_host") + "/actcenter/queryActList";
     args.method = HttpMethod::post;
     args.body_text = "game=cf&index=0&count=50&type=2";
-    const Text answer = unicode_unescape(http_request(args).body);
+    return args;
+}
 
+std::optional<std::vector<ActivityRow>> activity_rows_of(std::string_view answer) {
     TextList pieces;
-    collect_between(answer, "fid=", "\"},{\"", pieces);
-    ui.clear_activity_rows();
+    collect_between(unicode_unescape(answer), "fid=", "\"},{\"", pieces);
     if (pieces.size() < 4) {
-        ui.append_output(gbk("提示：出错"));
-        return;
+        return std::nullopt;
     }
-
+    std::vector<ActivityRow> rows;
     for (const Text& piece : pieces) {
         // The link is everything behind the last field's marker; without the marker
         // the position is -1 and the link is the piece less its first four bytes.
@@ -99,28 +84,54 @@ void collection_worker(Context context, bool fresh_cache) {
         if (link.size() <= 24) {
             continue;
         }
-        ui.add_activity_row(text_between(piece, "name\":\"", "\",\"once"),
-                            text_between(piece, "starttime\":\"", "\",\"szHoldName"),
-                            text_between(piece, "endtime\":\"", "\",\"eventtime"),
-                            link.size() > 29 ? link : Text());
+        rows.push_back({text_between(piece, "name\":\"", "\",\"once"),
+                        text_between(piece, "starttime\":\"", "\",\"szHoldName"),
+                        text_between(piece, "endtime\":\"", "\",\"eventtime"),
+                        link.size() > 29 ? link : Text()});
+    }
+    return rows;
+}
+
+void collect_press(Context& context) {
+    context.ui->set_window_width(805);
+    start_thread("collection", [context] { collection_worker(context); });
+    context.ui->append_output(gbk("提示：活动大数据正在拼命处理中，勿重复点击\r\n"));
+}
+
+void collect_afresh(const Context& context) {
+    start_thread("collection", [context] { collection_worker(context, /*fresh_cache=*/true); });
+}
+
+void collection_worker(Context context, bool fresh_cache) {
+    std::unique_lock lock(collection_mutex());
+    Ui& ui = *context.ui;
+    if (fresh_cache) {
+        platform::delete_file(activity_cache_path());
+    }
+
+    const auto rows = activity_rows_of(http_request(activity_list_request()).body);
+    ui.clear_activity_rows();
+    if (!rows) {
+        ui.append_output(gbk("提示：出错"));
+        return;
+    }
+    for (const ActivityRow& row : *rows) {
+        ui.add_activity_row(row);
     }
 
     // Every cached activity of this collection goes into the file in one atomic
     // rewrite: the same contents as row-by-row writes, one disk sync instead of two
     // per activity, and a crash leaves the cache as it was before the collection.
-    const int rows = ui.activity_row_count();
     platform::update_profile(activity_cache_path(), [&](platform::profile_document& cache) {
         bool changed = false;
-        for (int r = 0; r < rows; ++r) {
-            const Text link = ui.activity_cell(r, 4);
-            if (is_partner_link(link)) {
+        for (const ActivityRow& row : *rows) {
+            if (is_partner_link(row.link)) {
                 continue;
             }
-            const Text name = ui.activity_cell(r, 1);
             cache.set(
                 names_section(), names_key(),
-                cache.get(names_section(), names_key()).value_or("") + name + name_separator());
-            cache.set(name, "url", link);
+                cache.get(names_section(), names_key()).value_or("") + row.name + name_separator());
+            cache.set(row.name, "url", row.link);
             changed = true;
         }
         return changed;  // nothing to cache: the file is left as it is
@@ -156,10 +167,10 @@ void open_activity_address(Context& context) {
     }
 }
 
-void plug_collection(Operations& operations) {
-    operations.collect = collect_press;
-    operations.copy_activity_address = copy_activity_address;
-    operations.open_activity_address = open_activity_address;
+void plug_collection(Commands& commands) {
+    commands.plug(Command::collect, collect_press);
+    commands.plug(Command::copy_activity_address, copy_activity_address);
+    commands.plug(Command::open_activity_address, open_activity_address);
 }
 
 }  // namespace velkor

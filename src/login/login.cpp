@@ -1,7 +1,5 @@
 #include "login/login.h"
 
-#include "app/threads.h"
-#include "claim/collection.h"
 #include "platform/profile.h"
 #include "script/csrf_token.h"
 #include "web/endpoints.h"
@@ -96,7 +94,16 @@ Text login_address() {
            site + "/comm-htdocs/login/logincallback.htm";
 }
 
-void login_worker(Context context, std::shared_ptr<LoginSession> session) {
+HttpArgs avatar_request(const Text& uin) {
+    HttpArgs avatar;
+    avatar.url = "http://" + endpoints::get("avatar_host") + "/headimg_dl?bs=qq&dst_uin=" + uin +
+                 "&src_uin=" + uin + "&fid=" + uin +
+                 "&spec=100&url_enc=0&referer=bu_interface&term_type=PC";
+    return avatar;
+}
+
+void login_worker(Context context, std::shared_ptr<LoginSession> session,
+                  const AfterLogin& after_login) {
     if (!session->wait_for_session_key()) {
         return;  // the window was closed before the sign-in
     }
@@ -121,19 +128,15 @@ void login_worker(Context context, std::shared_ptr<LoginSession> session) {
 
     state.set_csrf_token(csrf_token(skey));
 
-    HttpArgs avatar;
-    avatar.url = "http://" + endpoints::get("avatar_host") + "/headimg_dl?bs=qq&dst_uin=" + uin +
-                 "&src_uin=" + uin + "&fid=" + uin +
-                 "&spec=100&url_enc=0&referer=bu_interface&term_type=PC";
-    ui.set_avatar(http_request(avatar).body);
+    ui.set_avatar(http_request(avatar_request(uin)).body);
 
     state.set_logged_in(true);
     ui.append_output(gbk("提示：") + uin + gbk("登录成功！\r\n"));
     ui.show_avatar();
-    // The cache is deleted by the collection started here, as its first step: a
-    // collection still running from before would otherwise hold the login up.
     ui.append_output(gbk("提示：活动大数据正在疯狂采集中，采集完成后方可操作\r\n"));
-    start_thread([context] { collection_worker(context, /*fresh_cache=*/true); });
+    if (after_login) {
+        after_login(context);
+    }
     session->close_window();
 }
 

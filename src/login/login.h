@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "app/commands.h"
+#include "web/http.h"
 
 namespace velkor {
 
@@ -50,7 +51,16 @@ Text account_of(const Text& cookie_text);
 // The login address shown in the login window.
 Text login_address();
 
+// The avatar picture of an account (GET, no cookies).
+HttpArgs avatar_request(const Text& uin);
+
+// What follows a completed login; it runs on the login worker's thread just
+// before the login window closes. Composed where the operations are plugged in
+// (the login starts the activity collection through it).
+using AfterLogin = std::function<void(const Context&)>;
+
 // Runs the login for one login window; ends when the window closes before the sign-in.
-void login_worker(Context context, std::shared_ptr<LoginSession> session);
+void login_worker(Context context, std::shared_ptr<LoginSession> session,
+                  const AfterLogin& after_login = {});
 
 }  // namespace velkor

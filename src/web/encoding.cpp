@@ -37,16 +37,6 @@ std::string_view up_to_nul(std::string_view text) {
     return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
-long long days_from_civil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 }  // namespace
 
 Text url_encode(std::string_view text, bool keep_unreserved, bool utf8_first) {
@@ -118,22 +108,19 @@ Text md5_hex(std::string_view data, bool upper_case, bool middle16) {
     return middle16 ? hex.substr(8, 16) : hex;
 }
 
-Text timestamp_text(bool seconds_only) {
-    // Two readings one after the other: the stamp need not be exact at a second boundary.
-    const int millisecond = platform::local_now().millisecond;
-    const platform::LocalTime t = platform::local_now();
-    // Seconds from 1970-01-01 08:00:00 local time, by the calendar, so that the
-    // stamp is the Unix time on a clock that runs on UTC+8 whatever the host's zone.
-    const long long days =
-        days_from_civil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-    const long long seconds =
-        days * 86400 + t.hour * 3600LL + t.minute * 60LL + t.second - 8 * 3600;
-    Text ms = std::to_string(millisecond);
-    if (ms.size() < 3) {
-        ms.insert(0, 3 - ms.size(), '0');
-    }
-    Text stamp = std::to_string(seconds) + ms;
+Text timestamp_text(const platform::LocalTime& time, bool seconds_only) {
+    // Whole seconds from 08:00 on 1970-01-01 by the calendar, so that the stamp is
+    // the Unix time of a clock running on UTC+8 whatever the host's zone.
+    const long long ms = platform::local_ms(time) - 8 * 3600 * 1000LL;
+    const long long seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    Text millis = std::to_string(ms - seconds * 1000);
+    millis.insert(0, 3 - millis.size(), '0');
+    Text stamp = std::to_string(seconds) + millis;
     return seconds_only ? stamp.substr(0, 10) : stamp;
+}
+
+Text timestamp_text(bool seconds_only) {
+    return timestamp_text(platform::local_now(), seconds_only);
 }
 
 }  // namespace velkor

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace velkor {
 
 using Text = std::string;
@@ -64,7 +66,10 @@ Text utf8_to_ansi(std::string_view utf8);
 Text ansi_to_utf8(std::string_view ansi);
 // 32 hexadecimal digits (or the 9th to the 24th), empty when no digest can be made.
 Text md5_hex(std::string_view data, bool upper_case = false, bool middle16 = false);
-// Seconds since 1970-01-01 08:00:00 local time, then three digits of milliseconds.
+// Seconds from 1970-01-01 08:00:00 to `time` on the local calendar, then three
+// digits of milliseconds; seconds and milliseconds come from the one reading.
+Text timestamp_text(const platform::LocalTime& time, bool seconds_only = false);
+// The same of the process clock's current time.
 Text timestamp_text(bool seconds_only = false);
 
 // Resolves the \u escapes (and the string-literal escapes) of a server answer.

@@ -14,7 +14,7 @@ TEST(Threads, StartReturnsAtOnceAndWaitIdleSeesTheEnd) {
     std::atomic<bool> release{false};
     std::atomic<int> done{0};
     for (int i = 0; i < 5; ++i) {
-        start_thread([&] {
+        start_thread("blocked", [&] {
             while (!release)
                 std::this_thread::yield();
             ++done;
@@ -29,12 +29,16 @@ TEST(Threads, StartReturnsAtOnceAndWaitIdleSeesTheEnd) {
     EXPECT_EQ(running_workers(), 0);
 }
 
-TEST(Threads, AThrowingWorkerIsCountedDownAndFreesWhatItHeld) {
+TEST(Threads, AThrowingWorkerIsReportedByNameCountedDownAndFreesWhatItHeld) {
     auto held = std::make_shared<int>(7);
     std::weak_ptr<int> watch = held;
-    start_thread([held = std::move(held)] { throw std::runtime_error("bad answer"); });
+    ::testing::internal::CaptureStderr();
+    start_thread("role scan", [held = std::move(held)] { throw std::runtime_error("bad answer"); });
     ASSERT_TRUE(wait_idle(5000));
+    const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(watch.expired());
+    EXPECT_NE(err.find("worker role scan ended by an exception: bad answer"), std::string::npos)
+        << err;
 }
 
 }  // namespace

@@ -5,13 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <thread>
 
 #include "app/threads.h"
 #include "platform/profile.h"
-#include "sim/activities.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_data_dir.h"
@@ -29,6 +27,109 @@ std::string read_file(const std::string& path) {
     return s.str();
 }
 
+// One entry of the list's answer, written as the service writes it: names as \u
+// escapes, every "/" as "\/".
+std::string entry(int fid, const char* escaped_name, const char* start, const char* end,
+                  const char* escaped_link) {
+    return "{\"sDetail\":\"act.htm?fid=" + std::to_string(fid) + "\",\"name\":\"" + escaped_name +
+           "\",\"once\":\"1\",\"starttime\":\"" + start + "\",\"szHoldName\":\"h\",\"endtime\":\"" +
+           end + "\",\"eventtime\":\"" + start + "\",\"url\":\"" + escaped_link + "\"}";
+}
+
+// 夏日狂欢, 签到有礼, a partner's, a 22-byte link, a 27-byte link, a second
+// 签到有礼 and a last entry that no "},{" follows.
+std::string small_list() {
+    const char* summer = "\\u590f\\u65e5\\u72c2\\u6b22";
+    const char* sign_in = "\\u7b7e\\u5230\\u6709\\u793c";
+    std::string list = "{\"ret\":\"0\",\"data\":{\"list\":[";
+    list += entry(1, summer, "2026-12-01 00:00:00", "2027-01-01 23:59:59",
+                  "http:\\/\\/game.example\\/cp\\/a1\\/index.htm");
+    list += "," + entry(2, sign_in, "2026-12-02 00:00:00", "2027-01-02 23:59:59",
+                        "http:\\/\\/game.example\\/cp\\/a2\\/index.htm");
+    list += "," + entry(3, "Partner", "2026-12-03 10:00:00", "2026-12-31 10:00:00",
+                        "http:\\/\\/MEMBERSHIP.PARTNER.TEST\\/act\\/p0\\/index.html");
+    list += "," + entry(4, "Short", "s", "e", "http:\\/\\/127.0.0.1\\/a.htm");
+    list += "," + entry(5, "Middle", "2026-12-05 00:00:00", "2026-12-06 00:00:00",
+                        "http:\\/\\/127.0.0.1\\/cp\\/x\\/y.htm");
+    list += "," + entry(6, sign_in, "2026-12-07 00:00:00", "2027-01-07 23:59:59",
+                        "http:\\/\\/game.example\\/cp\\/twin\\/index.htm");
+    list += "," + entry(7, "Last", "s", "e", "http:\\/\\/game.example\\/cp\\/last\\/index.htm");
+    return list + "]}}";
+}
+
+std::vector<ActivityRow> small_list_rows() {
+    return {
+        {gbk("夏日狂欢"), "2026-12-01 00:00:00", "2027-01-01 23:59:59",
+         "http://game.example/cp/a1/index.htm"},
+        {gbk("签到有礼"), "2026-12-02 00:00:00", "2027-01-02 23:59:59",
+         "http://game.example/cp/a2/index.htm"},
+        {"Partner", "2026-12-03 10:00:00", "2026-12-31 10:00:00",
+         "http://MEMBERSHIP.PARTNER.TEST/act/p0/index.html"},
+        {"Middle", "2026-12-05 00:00:00", "2026-12-06 00:00:00", ""},
+        {gbk("签到有礼"), "2026-12-07 00:00:00", "2027-01-07 23:59:59",
+         "http://game.example/cp/twin/index.htm"},
+    };
+}
+
+// The partner's activity is left out; the two 签到有礼 share one section, in
+// which the link written last stays.
+std::string small_list_cache(int collections) {
+    std::string names;
+    for (int c = 0; c < collections; ++c) {
+        names += gbk("夏日狂欢丨签到有礼丨Middle丨签到有礼丨");
+    }
+    return gbk("[活动名]\r\n活动=") + names + "\r\n" + gbk("[夏日狂欢]\r\n") +
+           "url=http://game.example/cp/a1/index.htm\r\n" + gbk("[签到有礼]\r\n") +
+           "url=http://game.example/cp/twin/index.htm\r\n[Middle]\r\nurl=\r\n";
+}
+
+TEST(ActivityListReader, RowsOfTheAnswer) {
+    EXPECT_EQ(activity_rows_of(small_list()), small_list_rows());
+    // Fewer than four entries is no list at all.
+    EXPECT_EQ(activity_rows_of(""), std::nullopt);
+    std::string three = "{\"list\":[";
+    for (int i = 0; i < 3; ++i) {
+        three += entry(i, "n", "s", "e", "http:\\/\\/game.example\\/cp\\/long\\/index.htm") + ",";
+    }
+    EXPECT_EQ(activity_rows_of(three + "]}"), std::nullopt);
+}
+
+TEST(ActivityListReader, LinkLengthsDecideRowAndAddress) {
+    // "http://127.0.0.1/" is 17 bytes; the a's make the link the length named.
+    const std::string answer =
+        "fid=0\",\"name\":\"n24\",\"once\":\"1\",\"url\":\"http://127.0.0.1/aaaaaaa\"},{\""
+        "fid=1\",\"name\":\"n25\",\"once\":\"1\",\"url\":\"http://127.0.0.1/aaaaaaaa\"},{\""
+        "fid=2\",\"name\":\"n29\",\"once\":\"1\",\"url\":\"http://127.0.0.1/aaaaaaaaaaaa\"},{\""
+        "fid=3\",\"name\":\"n30\",\"once\":\"1\",\"url\":\"http://127.0.0.1/aaaaaaaaaaaaa\"},{\""
+        // Without the link marker the link is the piece less its first four bytes.
+        "fid=4\",\"name\":\"nx\",\"once\":\"1\",\"href\":\"http://127.0.0.1/aaaaaaaaaaaaa\"},{\"";
+    const auto rows = activity_rows_of(answer);
+    ASSERT_TRUE(rows);
+    std::vector<std::pair<Text, Text>> names_and_links;
+    for (const auto& r : *rows) {
+        names_and_links.emplace_back(r.name, r.link);
+    }
+    EXPECT_EQ(names_and_links,
+              (std::vector<std::pair<Text, Text>>{
+                  {"n25", ""},
+                  {"n29", ""},
+                  {"n30", "http://127.0.0.1/aaaaaaaaaaaaa"},
+                  {"nx", "name\":\"nx\",\"once\":\"1\",\"href\":\"http://127.0.0.1/aaaaaaaaaaaaa"},
+              }));
+}
+
+TEST(ActivityListRequest, FormPostWithoutCookies) {
+    endpoints::set("activity_center_host", "list.example:81");
+    const HttpArgs args = activity_list_request();
+    EXPECT_EQ(args.url, "http://list.example:81/actcenter/queryActList");
+    EXPECT_EQ(args.method, HttpMethod::post);
+    EXPECT_EQ(args.body_text, "game=cf&index=0&count=50&type=2");
+    EXPECT_FALSE(args.merge);
+    EXPECT_EQ(args.cookies, nullptr);
+    EXPECT_EQ(args.header_text, "");
+    endpoints::reset_to_defaults();
+}
+
 class CollectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -38,49 +139,6 @@ class CollectionTest : public ::testing::Test {
         state_->set_logged_in(true);
     }
     void TearDown() override { ASSERT_TRUE(wait_idle(20000)); }
-
-    // The rows one collection of the simulator's list must give.
-    std::vector<std::array<Text, 4>> expected_rows() {
-        std::vector<std::array<Text, 4>> rows;
-        auto listed = sim::listed_activities(fixture_.sim());
-        listed.pop_back();  // the entry no "},{" follows
-        for (const auto& a : listed) {
-            if (a.link.size() <= 24) {
-                continue;
-            }
-            rows.push_back({gbk(a.name), a.start, a.end, a.link.size() > 29 ? a.link : ""});
-        }
-        return rows;
-    }
-
-    // The cache file one collection of those rows must leave.
-    std::string expected_cache(int collections) {
-        Text names;
-        std::vector<std::pair<Text, Text>> sections;
-        for (int c = 0; c < collections; ++c) {
-            for (const auto& row : expected_rows()) {
-                if (is_partner_link(row[3])) {
-                    continue;
-                }
-                names += row[0] + gbk("丨");
-                bool seen = false;
-                for (auto& s : sections) {
-                    if (s.first == row[0]) {
-                        s.second = row[3];  // one section per name: the last link wins
-                        seen = true;
-                    }
-                }
-                if (!seen) {
-                    sections.emplace_back(row[0], row[3]);
-                }
-            }
-        }
-        std::string file = "[" + gbk("活动名") + "]\r\n" + gbk("活动") + "=" + names + "\r\n";
-        for (const auto& [name, link] : sections) {
-            file += "[" + name + "]\r\nurl=" + link + "\r\n";
-        }
-        return file;
-    }
 
     void collect_and_wait() {
         collection_worker(context_);
@@ -102,88 +160,46 @@ class CollectionTest : public ::testing::Test {
 };
 
 TEST_F(CollectionTest, FillsRowsCacheAndLists) {
+    serve_list(small_list());
     collect_and_wait();
 
-    EXPECT_EQ(ui_->activity_rows(), expected_rows());
+    EXPECT_EQ(ui_->activity_rows(), small_list_rows());
     EXPECT_EQ(ui_->outputs().back(), gbk("提示：采集完成\r\n"));
-    EXPECT_EQ(read_file(activity_cache_path()), expected_cache(1));
+    EXPECT_EQ(read_file(activity_cache_path()), small_list_cache(1));
+    const Activities a = state_->activities();
+    EXPECT_EQ(a.names, (TextList{gbk("夏日狂欢"), gbk("签到有礼"), "Middle", gbk("签到有礼")}));
+    EXPECT_EQ(a.urls, (TextList{"http://game.example/cp/a1/index.htm",
+                                "http://game.example/cp/twin/index.htm", "",
+                                "http://game.example/cp/twin/index.htm"}));
 
     // The request: a form POST with no cookies.
     const auto requests = fixture_.sim().requests();
-    ASSERT_FALSE(requests.empty());
+    ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "POST");
     EXPECT_EQ(requests[0].body, "game=cf&index=0&count=50&type=2");
-
-    const Activities a = state_->activities();
-    TextList names;
-    TextList urls;
-    std::map<Text, Text> last_link;  // names share one section: the link written last
-    for (const auto& row : expected_rows()) {
-        if (!is_partner_link(row[3])) {
-            names.push_back(row[0]);
-            last_link[row[0]] = row[3];
-        }
-    }
-    for (const Text& name : names) {
-        urls.push_back(last_link[name]);
-    }
-    EXPECT_EQ(a.names, names);
-    EXPECT_EQ(a.urls, urls);
-    EXPECT_EQ(std::count(a.names.begin(), a.names.end(), gbk("签到有礼")), 2);
-    // The 27-byte link is listed with an empty address and cached with it.
-    EXPECT_NE(std::find(a.names.begin(), a.names.end(), gbk("中等链接活动")), a.names.end());
-    EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("短链接活动")), a.names.end());
-    EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("最后一条活动")), a.names.end());
 }
 
-TEST_F(CollectionTest, LinkLengthsDecideRowAndAddress) {
-    // "http://127.0.0.1/" is 17 bytes; the padding makes the link the length asked.
-    auto link_of = [](size_t length) {
-        return "http://127.0.0.1/" + std::string(length - 17, 'a');
-    };
-    auto piece_of = [](size_t i, const std::string& tail) {
-        return "1234\",\"name\":\"n" + std::to_string(i) +
-               "\",\"once\":\"1\",\"starttime\":\"s\",\"szHoldName\":\"h\",\"endtime\":\"e" + tail;
-    };
-    struct Case {
-        std::string tail;  // what ends the piece
-        bool row;
-        std::string address;  // "*": the piece less its first four bytes
-    };
-    const std::vector<Case> cases = {
-        {"\",\"url\":\"" + link_of(24), false, ""},
-        {"\",\"url\":\"" + link_of(25), true, ""},
-        {"\",\"url\":\"" + link_of(29), true, ""},
-        {"\",\"url\":\"" + link_of(30), true, link_of(30)},
-        {"\",\"href\":\"" + link_of(30), true, "*"},  // no link marker
-    };
-    std::string answer;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        answer += "fid=" + piece_of(i, cases[i].tail) + "\"},{\"";
-    }
-    serve_list(answer);
+TEST_F(CollectionTest, TheSimulatorsListAsMakeRunShowsIt) {
     collect_and_wait();
-
-    std::map<Text, Text> rows;
-    for (const auto& r : ui_->activity_rows()) {
-        rows[r[0]] = r[3];
-    }
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const Text name = "n" + std::to_string(i);
-        EXPECT_EQ(rows.count(name) == 1, cases[i].row) << name;
-        if (cases[i].row) {
-            const std::string expected =
-                cases[i].address == "*" ? piece_of(i, cases[i].tail).substr(4) : cases[i].address;
-            EXPECT_EQ(rows[name], expected) << name;
-        }
-    }
+    const auto rows = ui_->activity_rows();
+    ASSERT_EQ(rows.size(), 48u);
+    const std::string site = "http://" + fixture_.sim().address("game_site_host");
+    EXPECT_EQ(rows[0], (ActivityRow{gbk("夏日狂欢"), "2026-12-01 00:00:00", "2027-01-01 23:59:59",
+                                    site + "/cp/a20260000/index.htm"}));
+    EXPECT_EQ(rows[8],
+              (ActivityRow{gbk("中等链接活动"), "2026-12-05 00:00:00", "2026-12-06 00:00:00", ""}));
+    const Activities a = state_->activities();
+    EXPECT_EQ(a.names.size(), 42u);  // the six partners' activities are not cached
+    EXPECT_EQ(std::count(a.names.begin(), a.names.end(), gbk("签到有礼")), 2);
+    EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("合作专区活动A")), a.names.end());
+    EXPECT_EQ(std::find(a.names.begin(), a.names.end(), gbk("最后一条活动")), a.names.end());
 }
 
 TEST_F(CollectionTest, FewerThanFourPiecesIsAnError) {
     state_->set_activities({"old"}, {"http://old"});
     platform::write_profile(activity_cache_path(), "keep", "k", "v");
     const std::string before = read_file(activity_cache_path());
-    ui_->add_activity_row("stale", "", "", "");
+    ui_->add_activity_row({"stale", "", "", ""});
 
     std::string three;
     for (int i = 0; i < 3; ++i) {
@@ -208,22 +224,23 @@ TEST_F(CollectionTest, UnreachableServiceIsAnError) {
 }
 
 TEST_F(CollectionTest, TwoCollectionsInARowListEverythingTwice) {
+    serve_list(small_list());
     collect_and_wait();
-    const Activities once = state_->activities();
     collect_and_wait();
     const Activities twice = state_->activities();
-    EXPECT_EQ(twice.names.size(), 2 * once.names.size());
-    EXPECT_EQ(twice.urls.size(), twice.names.size());
-    EXPECT_EQ(read_file(activity_cache_path()), expected_cache(2));
-    EXPECT_EQ(ui_->activity_rows(), expected_rows());
+    EXPECT_EQ(twice.names.size(), 8u);
+    EXPECT_EQ(twice.urls.size(), 8u);
+    EXPECT_EQ(read_file(activity_cache_path()), small_list_cache(2));
+    EXPECT_EQ(ui_->activity_rows(), small_list_rows());
 }
 
 TEST_F(CollectionTest, TwoCollectionsAtOnceDoNotInterleave) {
-    start_thread([c = context_] { collection_worker(c); });
-    start_thread([c = context_] { collection_worker(c); });
+    serve_list(small_list());
+    start_thread("collection", [c = context_] { collection_worker(c); });
+    start_thread("collection", [c = context_] { collection_worker(c); });
     ASSERT_TRUE(wait_idle(30000));
-    EXPECT_EQ(read_file(activity_cache_path()), expected_cache(2));
-    EXPECT_EQ(ui_->activity_rows(), expected_rows());
+    EXPECT_EQ(read_file(activity_cache_path()), small_list_cache(2));
+    EXPECT_EQ(ui_->activity_rows(), small_list_rows());
     const Activities a = state_->activities();
     EXPECT_EQ(a.names.size(), a.urls.size());
     const auto outputs = ui_->outputs();
@@ -231,13 +248,15 @@ TEST_F(CollectionTest, TwoCollectionsAtOnceDoNotInterleave) {
 }
 
 TEST_F(CollectionTest, PressHandler) {
+    Commands commands;
+    plug_collection(commands);
     state_->set_logged_in(false);
-    collect_press(context_);
+    commands.press(Command::collect, context_);
     EXPECT_EQ(ui_->outputs(), std::vector<Text>{gbk("提示：请先登录再进行操作\r\n")});
     EXPECT_EQ(ui_->window_width(), 404);
 
     state_->set_logged_in(true);
-    collect_press(context_);
+    commands.press(Command::collect, context_);
     EXPECT_EQ(ui_->window_width(), 805);
     ASSERT_TRUE(wait_idle(20000));
     const auto outputs = ui_->outputs();
@@ -247,8 +266,8 @@ TEST_F(CollectionTest, PressHandler) {
 }
 
 TEST_F(CollectionTest, CopyAndOpenTheSelectedAddress) {
-    ui_->add_activity_row("a", "", "", "http://example.test/one");
-    ui_->add_activity_row("b", "", "", "http://example.test/two");
+    ui_->add_activity_row({"a", "", "", "http://example.test/one"});
+    ui_->add_activity_row({"b", "", "", "http://example.test/two"});
 
     copy_activity_address(context_);
     open_activity_address(context_);

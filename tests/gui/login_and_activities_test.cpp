@@ -16,7 +16,7 @@
 #include "app/threads.h"
 #include "gui_support.h"
 #include "login/login.h"
-#include "login/qt/login_window.h"
+#include "login/qt/login_press.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_data_dir.h"
 
@@ -67,8 +67,8 @@ TEST_F(ProgramTest, ActivityMenuCopiesAndDoubleClickOpensTheSelectedAddress) {
     QDesktopServices::setUrlHandler("http", &catcher, "open");
     auto ui = window().ui_port();
     ui->set_window_width(805);
-    ui->add_activity_row("a", "s", "e", "http://game.example/cp/one/index.htm");
-    ui->add_activity_row("b", "s", "e", "http://game.example/cp/two/index.htm");
+    ui->add_activity_row({"a", "s", "e", "http://game.example/cp/one/index.htm"});
+    ui->add_activity_row({"b", "s", "e", "http://game.example/cp/two/index.htm"});
     settle();
     QApplication::clipboard()->setText("before");
 

@@ -106,7 +106,7 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override { program_ = start_dismissing_welcome(&welcome_); }
     void TearDown() override {
-        platform::set_clock_source({});
+        platform::Clock::set_instance({});
         program_.window.reset();
         settle();
     }
@@ -252,8 +252,8 @@ TEST_F(MainWindowTest, BeforeLoginOnlyTheTablesAreFilled) {
 }
 
 TEST_F(MainWindowTest, GuardedCommandsBeforeLoginWriteOnlyTheReminder) {
-    window().ui_port()->add_record_row("a", "1", "t");
-    window().ui_port()->add_activity_row("n", "s", "e", "http://x/a");
+    window().ui_port()->add_record_row({"a", "1", "t"});
+    window().ui_port()->add_activity_row({"n", "s", "e", "http://x/a"});
     settle();
     const QString reminder = u8("提示：请先登录再进行操作\n");
     for (const char* name : {"按钮_绑定大区", "按钮_一键领取", "按钮_领取查询", "按钮_角色扫描",
@@ -306,12 +306,8 @@ TEST_F(MainWindowTest, OptionButtonsShowAndHideTheFlowIdControls) {
 TEST_F(MainWindowTest, GrabPanelButtonShortensTheOutputAndStartsTheClock) {
     platform::LocalTime t;
     t.year = 2016, t.month = 7, t.day = 15, t.hour = 15, t.minute = 0, t.second = 0;
-    std::atomic<int> second{0};
-    platform::set_clock_source([t, &second] {
-        auto now = t;
-        now.second = second;
-        return now;
-    });
+    auto clock = std::make_shared<platform::TestClock>(t);
+    window().context().clock = clock;
     auto* clock_label = get<QLabel>("标签2");
     auto* timer = child<QTimer>(&window(), "时钟1");
     EXPECT_EQ(window().output_box()->height(), 485);
@@ -322,7 +318,7 @@ TEST_F(MainWindowTest, GrabPanelButtonShortensTheOutputAndStartsTheClock) {
     EXPECT_EQ(timer->interval(), 1000);
     EXPECT_EQ(clock_label->text(), u8("现行时间：2016年7月15日15时"));  // at once
 
-    second = 7;
+    clock->advance(std::chrono::seconds(7));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return clock_label->text() == u8("现行时间：2016年7月15日15时0分7秒"); }, 2500));
 
@@ -360,9 +356,9 @@ TEST_F(MainWindowTest, WidthOf805BringsTheRightColumnIntoView) {
     EXPECT_TRUE(get<QLabel>("图片框2")->isVisible());
     if (const char* dir = std::getenv("VELKOR_GUI_SHOTS")) {
         click("按钮_活动抢领");
-        window().ui_port()->add_activity_row(gbk("夏日狂欢周"), "2016-07-01", "2016-07-31",
-                                             "http://cf.example/act/a20160701summer/");
-        window().ui_port()->add_record_row(gbk("AK47-火麒麟"), "0", "2016-07-15 15:00:07");
+        window().ui_port()->add_activity_row({gbk("夏日狂欢周"), "2016-07-01", "2016-07-31",
+                                              "http://cf.example/act/a20160701summer/"});
+        window().ui_port()->add_record_row({gbk("AK47-火麒麟"), "0", "2016-07-15 15:00:07"});
         settle();
         window().grab().save(QString::fromUtf8(dir) + "/wide.png");
     }
@@ -377,14 +373,14 @@ void right_click(QTreeWidget* list, QPoint at) {
 TEST_F(MainWindowTest, RightClickPopsTheMenuAndItsItemAndDoubleClickReachTheirHooks) {
     int copies = 0, opens = 0;
     int selected_at_copy = -2;
-    window().operations().copy_activity_address = [&](Context& c) {
+    window().commands().plug(Command::copy_activity_address, [&](Context& c) {
         ++copies;
         selected_at_copy = c.ui->selected_activity_row();
-    };
-    window().operations().open_activity_address = [&](Context&) { ++opens; };
+    });
+    window().commands().plug(Command::open_activity_address, [&](Context&) { ++opens; });
     window().ui_port()->set_window_width(805);
     for (int i = 0; i < 3; ++i) {
-        window().ui_port()->add_activity_row("n" + std::to_string(i), "s", "e", "http://x/");
+        window().ui_port()->add_activity_row({"n" + std::to_string(i), "s", "e", "http://x/"});
     }
     settle();
     QTreeWidget* list = window().activity_list();
@@ -418,13 +414,13 @@ TEST_F(MainWindowTest, WorkersWriteThroughTheBridgeInTheirOwnOrder) {
     constexpr int workers = 4, lines = 50;
     std::atomic<int> wrong_counts{0};
     for (int w = 0; w < workers; ++w) {
-        start_thread([ui, w, &wrong_counts] {
+        start_thread("writer", [ui, w, &wrong_counts] {
             for (int i = 0; i < lines; ++i) {
                 ui->append_output("w" + std::to_string(w) + " " + std::to_string(i) + "\r\n");
             }
             // A worker sees its own rows at once, without the window thread.
             const int before = ui->record_row_count();
-            ui->add_record_row("w" + std::to_string(w), "p", "t");
+            ui->add_record_row({"w" + std::to_string(w), "p", "t"});
             if (ui->record_row_count() < before + 1)
                 ++wrong_counts;
         });
@@ -467,10 +463,10 @@ TEST_F(MainWindowTest, WorkersWriteThroughTheBridgeInTheirOwnOrder) {
 TEST_F(MainWindowTest, BridgeOutlivesTheWindow) {
     auto ui = window().ui_port();
     std::atomic<bool> stop{false};
-    start_thread([ui, &stop] {
+    start_thread("writer", [ui, &stop] {
         for (int i = 0; !stop; ++i) {
             ui->append_output("late\r\n");
-            ui->add_activity_row("a", "b", "c", "d");
+            ui->add_activity_row({"a", "b", "c", "d"});
             if (i % 50 == 0)
                 ui->clear_activity_rows();
             ui->set_window_width(805);

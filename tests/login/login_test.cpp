@@ -63,7 +63,9 @@ class LoginWorkerTest : public ::testing::Test {
     std::shared_ptr<LoginSession> start_login() {
         auto session = std::make_shared<LoginSession>(state_);
         session->set_close_window([this] { ++closes_; });
-        start_thread([c = context_, session] { login_worker(c, session); });
+        // Composed as the program composes it: the login starts a collection.
+        start_thread("login",
+                     [c = context_, session] { login_worker(c, session, collect_afresh); });
         return session;
     }
 
@@ -144,7 +146,7 @@ TEST_F(LoginWorkerTest, LoginDoesNotWaitForARunningCollection) {
     // A collection stuck on a list service that never answers holds the collection turn.
     fixture_.sim().set_fault("activity_center_host", "/actcenter/queryActList",
                              {sim::FaultMode::hang, 0});
-    start_thread([c = context_] { collection_worker(c); });
+    start_thread("collection", [c = context_] { collection_worker(c); });
     auto listed = [this] {
         for (const auto& r : fixture_.sim().requests()) {
             if (r.host == "activity_center_host") {

@@ -84,9 +84,9 @@ TEST(Md5Hex, StandardDigests) {
 
 class TimestampText : public ::testing::Test {
   protected:
-    void TearDown() override { platform::set_clock_source({}); }
+    void TearDown() override { platform::Clock::set_instance({}); }
     static void at(platform::LocalTime t) {
-        platform::set_clock_source([t] { return t; });
+        platform::Clock::set_instance(std::make_shared<platform::TestClock>(t));
     }
 };
 
@@ -112,6 +112,13 @@ TEST_F(TimestampText, SecondsFromEightOClockOnNewYear1970AndPaddedMilliseconds) 
 TEST_F(TimestampText, SecondsOnlyIsTheFirstTenDigits) {
     at({2024, 1, 2, 3, 4, 5, 7});
     EXPECT_EQ(timestamp_text(true), "1704135845");
+}
+
+TEST_F(TimestampText, OneReadingGivesSecondsAndMillisecondsOfTheSameMoment) {
+    // Read twice, a moment of 59.999 s followed by a reading of the next second
+    // would give a stamp almost a whole second off.
+    EXPECT_EQ(timestamp_text({2024, 1, 2, 3, 4, 59, 999}), "1704135899999");
+    EXPECT_EQ(timestamp_text({2024, 1, 2, 3, 5, 0, 0}), "1704135900000");
 }
 
 TEST_F(TimestampText, RealClockGivesThirteenDigits) {

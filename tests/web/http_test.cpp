@@ -194,16 +194,29 @@ int closed_port() {
 }
 
 TEST(HttpRequest, UnreachableHostGivesAnEmptyAnswerAndKeepsTheCookies) {
-    LocalCookies cookies("a=1; b=2");
-    const HttpResult r =
-        http_request({.url = "http://127.0.0.1:" + std::to_string(closed_port()) + "/x",
-                      .cookies = &cookies,
-                      .merge = true});
+    LocalCookies cookies("a=1; skey=@secret; b=2");
+    const std::string port = std::to_string(closed_port());
+    ::testing::internal::CaptureStderr();
+    const HttpResult r = http_request({.url = "http://127.0.0.1:" + port + "/x?g_tk=4242",
+                                       .method = HttpMethod::post,
+                                       .body_text = "uin=777",
+                                       .cookies = &cookies,
+                                       .merge = true});
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    // One line: method, host and path, and why; never the query, the body or a cookie.
+    EXPECT_EQ(err.rfind("velkor: POST 127.0.0.1:" + port + "/x: ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    for (const char* secret : {"4242", "777", "secret", "skey"}) {
+        EXPECT_EQ(err.find(secret), std::string::npos) << err;
+    }
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(r.error.empty());
     EXPECT_TRUE(r.opened);
     EXPECT_EQ(r.body, "");
     EXPECT_EQ(r.answer_cookies, "");
     EXPECT_EQ(r.answer_headers, "");
-    EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
+    EXPECT_EQ(cookies.cookie_text(), "a=1; skey=@secret; b=2");
 }
 
 class RecordingClient : public platform::HttpClient {
@@ -303,7 +316,30 @@ TEST(HttpRequest, SilentServerEndsWithinTheTimeouts) {
         http_request({.url = server.url("/"), .cookies = &cookies, .merge = true}, client);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(r.body, "");
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.error.rfind("time limit reached", 0), 0u) << r.error;
     EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");  // the merge still ran
+}
+
+TEST(HttpRequest, StatusAndCompletionOfWholeAndCutAnswers) {
+    RawServer whole(http_answer("HTTP/1.1 500 Internal Server Error", {}, "oops"));
+    const HttpResult fine = http_request({.url = whole.url("/")});
+    EXPECT_TRUE(fine.completed);
+    EXPECT_EQ(fine.status, 500);
+    EXPECT_EQ(fine.error, "");
+    EXPECT_EQ(fine.body, "oops");
+
+    // Ten bytes announced, four sent: what arrived is handed back, marked as cut.
+    RawServer cut("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhalf");
+    ::testing::internal::CaptureStderr();
+    const HttpResult partial = http_request({.url = cut.url("/p")});
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(partial.completed);
+    EXPECT_EQ(partial.status, 200);
+    EXPECT_EQ(partial.body, "half");
+    EXPECT_FALSE(partial.error.empty());
+    EXPECT_NE(err.find("GET 127.0.0.1:" + std::to_string(cut.port()) + "/p: "), std::string::npos)
+        << err;
 }
 
 TEST(HttpRequest, HeaderBlocksThatNeverEndOrUseBareLineFeeds) {

@@ -9,11 +9,8 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +20,7 @@
 #include <QTreeWidget>
 
 #include "app/clock_text.h"
+#include "app/qt/banner.h"
 #include "app/qt/qt_text.h"
 #include "app/qt/qt_ui.h"
 #include "app/qt/sponsor_window.h"
@@ -108,6 +106,7 @@ MainWindow::MainWindow(std::shared_ptr<AppState> state) : state_(std::move(state
     build_controls();
     ui_ = std::make_shared<QtUi>(this);
     context_ = Context{state_, ui_};
+    context_.stop = closing_.get_token();
     wire_events();
     apply_start_geometry();
 }
@@ -212,18 +211,29 @@ void MainWindow::build_controls() {
 }
 
 void MainWindow::wire_events() {
-    const std::pair<QPushButton*, Command> commands[] = {
-        {login_, Command::login},
-        {bind_, Command::bind_area},
-        {one_click_, Command::one_click},
-        {record_query_, Command::record_query},
-        {role_scan_, Command::role_scan},
-        {collect_, Command::collect},
-        {stats_query_, Command::stats_query},
-        {grab_, Command::timed_grab},
-    };
-    for (const auto& [b, c] : commands) {
-        connect(b, &QPushButton::clicked, this, [this, c = c] { press(c); });
+    // Every command's control is found by the name the command table gives it.
+    for (const CommandRow& row : command_table) {
+        const Command command = row.command;
+        const QString name = u8(std::string(row.control).c_str());
+        auto fire = [this, command] { press(command); };
+        switch (row.trigger) {
+            case Trigger::click:
+                if (auto* b = findChild<QPushButton*>(name))
+                    connect(b, &QPushButton::clicked, this, fire);
+                break;
+            case Trigger::menu_item: {
+                const QStringList path = name.split('/');
+                QMenu* menu = path.size() == 2 ? findChild<QMenu*>(path[0]) : nullptr;
+                QAction* item = menu ? menu->findChild<QAction*>(path[1]) : nullptr;
+                if (item)
+                    connect(item, &QAction::triggered, this, fire);
+                break;
+            }
+            case Trigger::double_click:
+                if (auto* list = findChild<QTreeWidget*>(name))
+                    connect(list, &QTreeWidget::itemDoubleClicked, this, fire);
+                break;
+        }
     }
     connect(reveal_, &QPushButton::clicked, this, &MainWindow::reveal_grab_panel);
     connect(clock_, &QTimer::timeout, this, &MainWindow::clock_tick);
@@ -251,10 +261,6 @@ void MainWindow::wire_events() {
         activity_list_->setCurrentItem(item);
         activity_menu_->popup(activity_list_->viewport()->mapToGlobal(at));
     });
-    connect(activity_menu_->actions().front(), &QAction::triggered, this,
-            [this] { press(Command::copy_activity_address); });
-    connect(activity_list_, &QTreeWidget::itemDoubleClicked, this,
-            [this] { press(Command::open_activity_address); });
 }
 
 QLineEdit* MainWindow::edit_box(EditBox box) const {
@@ -280,7 +286,7 @@ bool MainWindow::cf_option_checked() const {
 }
 
 void MainWindow::press(Command command) {
-    velkor::press(command, context_, operations_);
+    commands_.press(command, context_);
 }
 
 void MainWindow::apply_start_geometry() {
@@ -322,6 +328,8 @@ void MainWindow::update_right_column() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
+    // Workers still waiting for a moment (the timed grab) end without acting.
+    closing_.request_stop();
     emit closed();
 }
 
@@ -395,82 +403,13 @@ void MainWindow::reveal_grab_panel() {
 }
 
 void MainWindow::clock_tick() {
-    clock_label_->setText(qs(clock_label_text(platform::local_now())));
+    clock_label_->setText(qs(clock_label_text(context_.clock->now())));
 }
 
 void MainWindow::update_option_controls() {
     const bool cf = option_cf_->isChecked();
     flow_label_->setVisible(cf);
     flow_id_->setVisible(cf);
-}
-
-QPixmap banner_picture() {
-    constexpr int w = 400, h = 150;
-    QPixmap picture(w, h);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    QLinearGradient sky(0, 0, w, h);
-    sky.setColorAt(0.0, QColor(18, 32, 64));
-    sky.setColorAt(0.55, QColor(22, 78, 118));
-    sky.setColorAt(1.0, QColor(14, 130, 138));
-    p.fillRect(0, 0, w, h, sky);
-
-    // Light diagonal streaks.
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 6; ++i) {
-        QPainterPath streak;
-        const int x = 170 + i * 42;
-        streak.moveTo(x, 0);
-        streak.lineTo(x + 18, 0);
-        streak.lineTo(x - 42, h);
-        streak.lineTo(x - 60, h);
-        streak.closeSubpath();
-        p.fillPath(streak, QColor(255, 255, 255, 10 + i * 3));
-    }
-
-    // Emblem: a shield with a chevron.
-    QPainterPath shield;
-    const QPointF c(62, 74);
-    shield.moveTo(c.x(), c.y() - 44);
-    shield.cubicTo(c.x() + 22, c.y() - 34, c.x() + 34, c.y() - 34, c.x() + 38, c.y() - 34);
-    shield.cubicTo(c.x() + 38, c.y() + 2, c.x() + 26, c.y() + 30, c.x(), c.y() + 46);
-    shield.cubicTo(c.x() - 26, c.y() + 30, c.x() - 38, c.y() + 2, c.x() - 38, c.y() - 34);
-    shield.cubicTo(c.x() - 34, c.y() - 34, c.x() - 22, c.y() - 34, c.x(), c.y() - 44);
-    QLinearGradient metal(c.x(), c.y() - 44, c.x(), c.y() + 46);
-    metal.setColorAt(0, QColor(255, 200, 80));
-    metal.setColorAt(1, QColor(226, 120, 32));
-    p.setBrush(metal);
-    p.setPen(QPen(QColor(255, 236, 190), 2));
-    p.drawPath(shield);
-    QPainterPath chevron;
-    chevron.moveTo(c.x() - 20, c.y() - 16);
-    chevron.lineTo(c.x(), c.y() + 16);
-    chevron.lineTo(c.x() + 20, c.y() - 16);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(30, 40, 70), 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(chevron);
-
-    // Product name and what it does.
-    QFont name_font(u8("微软雅黑"));
-    name_font.setPixelSize(44);
-    name_font.setBold(true);
-    p.setFont(name_font);
-    p.setPen(QColor(0, 0, 0, 90));
-    p.drawText(QRect(122, 30, 270, 56), Qt::AlignLeft | Qt::AlignVCenter, u8("Velkor"));
-    p.setPen(QColor(250, 250, 252));
-    p.drawText(QRect(120, 28, 270, 56), Qt::AlignLeft | Qt::AlignVCenter, u8("Velkor"));
-    QFont line_font(u8("微软雅黑"));
-    line_font.setPixelSize(14);
-    p.setFont(line_font);
-    p.setPen(QColor(200, 228, 240));
-    p.drawText(QRect(122, 84, 270, 22), Qt::AlignLeft | Qt::AlignVCenter, u8("CF 活动助手"));
-    line_font.setPixelSize(12);
-    p.setFont(line_font);
-    p.setPen(QColor(160, 200, 214));
-    p.drawText(QRect(122, 106, 270, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               u8("登录 · 采集 · 绑定 · 领取 · 定时"));
-    return picture;
 }
 
 }  // namespace velkor

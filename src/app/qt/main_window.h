@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 #include "app/app_state.h"
 #include "app/commands.h"
@@ -46,8 +47,8 @@ class MainWindow final : public QWidget {
     // start-up lines, the sponsor window, the area tables into AppState.
     void run_creation_handler(const StartOptions& options = {});
 
-    // Where later operations plug in their press handlers.
-    Operations& operations() { return operations_; }
+    // Where the operations plug in their press handlers.
+    Commands& commands() { return commands_; }
     Context& context() { return context_; }
     std::shared_ptr<QtUi> ui_port() const { return ui_; }
     SponsorWindow* sponsor_window() const { return sponsor_.get(); }
@@ -94,7 +95,8 @@ class MainWindow final : public QWidget {
     std::shared_ptr<AppState> state_;
     std::shared_ptr<QtUi> ui_;
     Context context_;
-    Operations operations_;
+    Commands commands_;
+    std::stop_source closing_;
     std::unique_ptr<SponsorWindow> sponsor_;
     bool placed_after_show_ = false;
 
@@ -127,9 +129,6 @@ class MainWindow final : public QWidget {
     QTreeWidget* activity_list_ = nullptr;
     QMenu* activity_menu_ = nullptr;
 };
-
-// The 400 x 150 banner of 图片框2, drawn by the program.
-QPixmap banner_picture();
 
 // Outer size minus the client size: the window manager's frame, 0 x 0 without one.
 QSize frame_extra(const QWidget* window);

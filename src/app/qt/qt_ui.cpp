@@ -18,8 +18,16 @@
 namespace velkor {
 namespace {
 
-bool in_range(int i, size_t size) {
-    return i >= 0 && static_cast<size_t>(i) < size;
+WindowModel model_of(MainWindow* window) {
+    TextList items;
+    auto* combo = window->area_list();
+    for (int i = 0; i < combo->count(); ++i)
+        items.push_back(tx(combo->itemText(i)));
+    std::array<Text, edit_box_count> edits;
+    for (int b = 0; b < edit_box_count; ++b)
+        edits[b] = tx(window->edit_box(static_cast<EditBox>(b))->text());
+    return WindowModel(std::move(items), combo->currentIndex(), std::move(edits),
+                       window->cf_option_checked());
 }
 
 void add_row(QTreeWidget* list, const QStringList& cells) {
@@ -27,171 +35,75 @@ void add_row(QTreeWidget* list, const QStringList& cells) {
     list->scrollToItem(item);
 }
 
+void show_picture(MainWindow* w, const QByteArray& data) {
+    QPixmap picture;
+    // Bytes that are no picture leave the box empty.
+    if (!picture.loadFromData(data)) {
+        w->avatar_box()->clear();
+        return;
+    }
+    w->avatar_box()->setPixmap(
+        picture.scaled(w->avatar_box()->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+// What a change does to the window; runs on the window thread.
+std::function<void(MainWindow*)> widget_change(UiChange change) {
+    using namespace ui_change;
+    return std::visit(
+        [](auto&& c) -> std::function<void(MainWindow*)> {
+            using C = std::decay_t<decltype(c)>;
+            if constexpr (std::is_same_v<C, Output>) {
+                return [s = qs(c.text)](MainWindow* w) { w->append_output_now(s); };
+            } else if constexpr (std::is_same_v<C, AreaSelected>) {
+                return [i = c.index](MainWindow* w) { w->area_list()->setCurrentIndex(i); };
+            } else if constexpr (std::is_same_v<C, WindowWidth>) {
+                return [width = c.width](MainWindow* w) { w->set_outer_width(width); };
+            } else if constexpr (std::is_same_v<C, ActivitiesCleared>) {
+                return [](MainWindow* w) { w->activity_list()->clear(); };
+            } else if constexpr (std::is_same_v<C, ActivityAdded>) {
+                QStringList cells{qs(c.row.name), qs(c.row.start), qs(c.row.end), qs(c.row.link)};
+                return [cells](MainWindow* w) { add_row(w->activity_list(), cells); };
+            } else if constexpr (std::is_same_v<C, RecordsCleared>) {
+                return [](MainWindow* w) { w->record_list()->clear(); };
+            } else if constexpr (std::is_same_v<C, RecordAdded>) {
+                QStringList cells{qs(c.row.name), qs(c.row.price), qs(c.row.time)};
+                return [cells](MainWindow* w) { add_row(w->record_list(), cells); };
+            } else if constexpr (std::is_same_v<C, Avatar>) {
+                QByteArray data(c.bytes.data(), static_cast<qsizetype>(c.bytes.size()));
+                return [data](MainWindow* w) { show_picture(w, data); };
+            } else if constexpr (std::is_same_v<C, AvatarShown>) {
+                return [](MainWindow* w) { w->avatar_box()->show(); };
+            } else if constexpr (std::is_same_v<C, Clipboard>) {
+                return [s = qs(c.text)](MainWindow*) { QGuiApplication::clipboard()->setText(s); };
+            } else {
+                static_assert(std::is_same_v<C, OpenUrl>);
+                return [address = QUrl::fromUserInput(qs(c.url))](MainWindow*) {
+                    if (address.isValid())
+                        QDesktopServices::openUrl(address);
+                };
+            }
+        },
+        std::move(change));
+}
+
 }  // namespace
 
-QtUi::QtUi(MainWindow* window) : window_(window) {
-    auto* combo = window->area_list();
-    for (int i = 0; i < combo->count(); ++i)
-        area_items_.push_back(tx(combo->itemText(i)));
-    area_index_ = combo->currentIndex();
-    for (size_t b = 0; b < edits_.size(); ++b) {
-        edits_[b] = tx(window->edit_box(static_cast<EditBox>(b))->text());
-    }
-    cf_ = window->cf_option_checked();
-}
+QtUi::QtUi(MainWindow* window) : ModelUi(model_of(window)), window_(window) {}
 
 QtUi::~QtUi() = default;
 
 void QtUi::detach() {
-    std::lock_guard lock(mutex_);
-    window_ = nullptr;
+    follow([this](WindowModel&) { window_ = nullptr; });
 }
 
-template <class Apply>
-void QtUi::post_locked(Apply apply) {
+void QtUi::changed(UiChange change) {
     MainWindow* w = window_.data();
     if (!w)
         return;
     // Queued even on the window thread: one queue keeps every thread's changes
-    // in the order the copy took them.
+    // in the order the model took them.
     QMetaObject::invokeMethod(
-        w, [w, apply = std::move(apply)]() mutable { apply(w); }, Qt::QueuedConnection);
-}
-
-void QtUi::append_output(const Text& text) {
-    QString s = qs(text);
-    std::lock_guard lock(mutex_);
-    post_locked([s](MainWindow* w) { w->append_output_now(s); });
-}
-
-int QtUi::selected_area_index() const {
-    std::lock_guard lock(mutex_);
-    return area_index_;
-}
-
-Text QtUi::selected_area_text() const {
-    std::lock_guard lock(mutex_);
-    return in_range(area_index_, area_items_.size()) ? area_items_[area_index_] : Text{};
-}
-
-TextList QtUi::area_items() const {
-    std::lock_guard lock(mutex_);
-    return area_items_;
-}
-
-void QtUi::select_area(int index) {
-    std::lock_guard lock(mutex_);
-    if (!in_range(index, area_items_.size()))
-        return;
-    area_index_ = index;
-    post_locked([index](MainWindow* w) { w->area_list()->setCurrentIndex(index); });
-}
-
-Text QtUi::edit_text(EditBox box) const {
-    std::lock_guard lock(mutex_);
-    return edits_[static_cast<int>(box)];
-}
-
-bool QtUi::cf_option_selected() const {
-    std::lock_guard lock(mutex_);
-    return cf_;
-}
-
-void QtUi::set_window_width(int width) {
-    std::lock_guard lock(mutex_);
-    post_locked([width](MainWindow* w) { w->set_outer_width(width); });
-}
-
-void QtUi::clear_activity_rows() {
-    std::lock_guard lock(mutex_);
-    activity_rows_.clear();
-    activity_selected_ = -1;
-    post_locked([](MainWindow* w) { w->activity_list()->clear(); });
-}
-
-void QtUi::add_activity_row(const Text& name, const Text& start, const Text& end,
-                            const Text& link) {
-    QStringList cells{qs(name), qs(start), qs(end), qs(link)};
-    std::lock_guard lock(mutex_);
-    activity_rows_.push_back({name, start, end, link});
-    post_locked([cells](MainWindow* w) { add_row(w->activity_list(), cells); });
-}
-
-int QtUi::activity_row_count() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(activity_rows_.size());
-}
-
-Text QtUi::activity_cell(int row, int column) const {
-    std::lock_guard lock(mutex_);
-    if (!in_range(row, activity_rows_.size()) || column < 1 || column > 4)
-        return {};
-    return activity_rows_[row][column - 1];
-}
-
-int QtUi::selected_activity_row() const {
-    std::lock_guard lock(mutex_);
-    return activity_selected_;
-}
-
-void QtUi::clear_record_rows() {
-    std::lock_guard lock(mutex_);
-    record_rows_.clear();
-    post_locked([](MainWindow* w) { w->record_list()->clear(); });
-}
-
-void QtUi::add_record_row(const Text& name, const Text& price, const Text& time) {
-    QStringList cells{qs(name), qs(price), qs(time)};
-    std::lock_guard lock(mutex_);
-    record_rows_.push_back({name, price, time});
-    post_locked([cells](MainWindow* w) { add_row(w->record_list(), cells); });
-}
-
-int QtUi::record_row_count() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(record_rows_.size());
-}
-
-Text QtUi::record_cell(int row, int column) const {
-    std::lock_guard lock(mutex_);
-    if (!in_range(row, record_rows_.size()) || column < 1 || column > 3)
-        return {};
-    return record_rows_[row][column - 1];
-}
-
-void QtUi::set_avatar(const std::string& bytes) {
-    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    std::lock_guard lock(mutex_);
-    post_locked([data](MainWindow* w) {
-        QPixmap picture;
-        // Bytes that are no picture leave the box empty.
-        if (!picture.loadFromData(data)) {
-            w->avatar_box()->clear();
-            return;
-        }
-        w->avatar_box()->setPixmap(
-            picture.scaled(w->avatar_box()->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    });
-}
-
-void QtUi::show_avatar() {
-    std::lock_guard lock(mutex_);
-    post_locked([](MainWindow* w) { w->avatar_box()->show(); });
-}
-
-void QtUi::set_clipboard_text(const Text& text) {
-    QString s = qs(text);
-    std::lock_guard lock(mutex_);
-    post_locked([s](MainWindow*) { QGuiApplication::clipboard()->setText(s); });
-}
-
-void QtUi::open_in_browser(const Text& url) {
-    QUrl address = QUrl::fromUserInput(qs(url));
-    std::lock_guard lock(mutex_);
-    post_locked([address](MainWindow*) {
-        if (address.isValid())
-            QDesktopServices::openUrl(address);
-    });
+        w, [w, apply = widget_change(std::move(change))] { apply(w); }, Qt::QueuedConnection);
 }
 
 void QtUi::pump_events() {
@@ -201,24 +113,19 @@ void QtUi::pump_events() {
 }
 
 void QtUi::note_area_index(int index) {
-    std::lock_guard lock(mutex_);
-    if (in_range(index, area_items_.size()))
-        area_index_ = index;
+    follow([index](WindowModel& m) { m.select_area(index); });
 }
 
 void QtUi::note_edit_text(EditBox box, Text text) {
-    std::lock_guard lock(mutex_);
-    edits_[static_cast<int>(box)] = std::move(text);
+    follow([box, &text](WindowModel& m) { m.set_edit(box, std::move(text)); });
 }
 
 void QtUi::note_cf_option(bool cf) {
-    std::lock_guard lock(mutex_);
-    cf_ = cf;
+    follow([cf](WindowModel& m) { m.set_cf_option(cf); });
 }
 
 void QtUi::note_activity_selection(int row) {
-    std::lock_guard lock(mutex_);
-    activity_selected_ = in_range(row, activity_rows_.size()) ? row : -1;
+    follow([row](WindowModel& m) { m.select_activity(row); });
 }
 
 }  // namespace velkor

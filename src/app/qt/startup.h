@@ -32,34 +32,4 @@ struct Program {
 };
 Program start_program(const StartOptions& options);
 
-// Settings for automated runs, read from the environment:
-//   VELKOR_AUTOCLOSE_WELCOME=1  the welcome box closes by itself
-//   VELKOR_SCREENSHOT=path      a picture of the screen after start-up (PNG)
-//   VELKOR_EXIT_AFTER_MS=n      the main window closes itself after n ms
-//   VELKOR_PRINT_OUTPUT=1       the output box goes to stdout at exit (implied
-//                               by VELKOR_EXIT_AFTER_MS)
-//   VELKOR_STARTUP_REPORT=1     start-up time and resident memory on stderr
-//   VELKOR_AUTO_LOGIN=1         presses 快速登录 after start-up
-//   VELKOR_LOGIN_SCREENSHOT=path  a picture of the screen after the login
-struct Automation {
-    bool auto_close_welcome = false;
-    std::string screenshot;
-    int exit_after_ms = -1;
-    bool print_output = false;
-    bool startup_report = false;
-    bool auto_login = false;
-    std::string login_screenshot;
-
-    static Automation from_environment();
-};
-
-// Milliseconds since the process was started (from /proc), -1 when unknown.
-long long ms_since_process_start();
-// Resident memory of the process in KiB, -1 when unknown.
-long long resident_kib();
-
-// Saves what the screen shows, or the program's windows where the platform has
-// no screen to read; true when written.
-bool save_screenshot(const QString& path);
-
 }  // namespace velkor

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "app/commands.h"
+#include "login/login.h"
 
 class QWidget;
 
@@ -11,7 +12,7 @@ namespace velkor {
 
 // Shows the login window and returns when it has closed. When the browser module
 // cannot be loaded, the output box says so and nothing else happens.
-void run_login_window(Context context, QWidget* parent);
+void run_login_window(Context context, QWidget* parent, AfterLogin after_login = {});
 
 // Where the browser module is looked for: $VELKOR_LOGIN_BROWSER when set, else
 // lib/ beside the program's bin/.

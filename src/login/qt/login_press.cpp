@@ -1,4 +1,4 @@
-#include "login/qt/login_window.h"
+#include "login/qt/login_press.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -64,7 +64,7 @@ QString login_browser_path() {
     return QCoreApplication::applicationDirPath() + "/../lib/" + login_browser_module;
 }
 
-void run_login_window(Context context, QWidget* parent) {
+void run_login_window(Context context, QWidget* parent, AfterLogin after_login) {
     // While the window comes up and is shown, WebEngine's context warnings are dropped.
     forward_to = qInstallMessageHandler(drop_context_warnings);
     struct RestoreHandler {
@@ -99,7 +99,9 @@ void run_login_window(Context context, QWidget* parent) {
             },
             Qt::QueuedConnection);
     });
-    start_thread([context, session] { login_worker(context, session); });
+    start_thread("login", [context, session, after_login = std::move(after_login)] {
+        login_worker(context, session, after_login);
+    });
     window->exec();
     session->window_closed();
 }
