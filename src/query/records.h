@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ui.h"
 #include "web/http.h"
 #include "web/text.h"
 
@@ -15,14 +16,6 @@ namespace velkor {
 // four characters), worked out by the caller. The session's cookies go with it.
 HttpArgs record_query(std::string_view random_text, std::string_view area_code,
                       std::string_view area_name, std::string_view region_code);
-
-// One row of the record list: an item, its price, when it was received.
-struct RecordRow {
-    Text name;
-    Text price;
-    Text time;
-    friend bool operator==(const RecordRow&, const RecordRow&) = default;
-};
 
 // The rows of an answer (percent-encoded UTF-8, records between bars, fields
 // separated by "#"), in answer order; records of fewer than four fields give none.
