@@ -2,6 +2,7 @@
 // readers expect. Each endpoint family registers itself here.
 #include "sim/activities.h"
 #include "sim/login_page.h"
+#include "sim/roles.h"
 #include "sim/simulator.h"
 
 namespace velkor::sim {
@@ -9,6 +10,7 @@ namespace velkor::sim {
 void install_publisher_endpoints(Simulator& sim) {
     install_activity_endpoints(sim);
     install_login_endpoints(sim);
+    install_role_endpoints(sim);
 }
 
 }  // namespace velkor::sim
