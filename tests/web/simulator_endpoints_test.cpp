@@ -2,9 +2,12 @@
 // take apart, and only to requests that carry the login's cookies.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "region/tables.h"
+#include "sim/activities.h"
+#include "sim/ams.h"
 #include "sim/login_page.h"
 #include "sim/roles.h"
 #include "tests/support/sim_fixture.h"
@@ -122,6 +125,181 @@ TEST_F(SimEndpoints, RoleQuerySetsAFreshCookieThatMerges) {
     // The merged cookie text still signs the account in.
     EXPECT_EQ(text_between(url_decode(http_request(args).body, true), kAccount + ' ', "|"),
               gbk("火线小兵"));
+}
+
+// --- ame.php: sign-up ------------------------------------------------------------
+
+const std::string kAmePath =
+    "/ams/ame/ame.php?ameVersion=0.3&sServiceType=cf&iActivityId=53353&sServiceDepartment=group_f&"
+    "isXhrPost=true";
+
+struct SignupForm {
+    std::string area = "318";
+    std::string role_id = kAccount;
+    std::string md5str;
+    std::string activity;
+    std::string flow;
+    std::string g_tk = "1234567890";
+
+    std::string body() const {
+        return "sign_version=1.0&action_id=19147&user_area=" + area + "&user_roleId=" + role_id +
+               "&user_roleName=" + gbk("火线小兵") +
+               "&user_areaName=%25E5%25B9%25BF%25E4%25B8%259C&user_roleLevel=33"
+               "&user_checkparam=cf%257Cyes%257C" +
+               role_id + "%257C" + area + "%257C" + role_id + "*&user_md5str=" + md5str +
+               "&user_sex=&iActivityId=" + activity + "&iFlowId=" + flow + "&g_tk=" + g_tk +
+               "&e_code=242360&g_code=0&eas_url=http%253A%252F%252Fsite%252Fcp%252Fa20160622yj%252F"
+               "&eas_refer=&xhr=1&sServiceDepartment=group_f&sServiceType=cf&xhrPostKey=xhr_" +
+               "1468855796354";
+    }
+};
+
+struct AmsReading {
+    Text msg;
+    Text s_msg;
+};
+
+AmsReading read_ams(const std::string& answer) {
+    const Text text = unicode_unescape(answer);
+    return {text_between(text, "\"msg\":\"", "\""), text_between(text, "\"sMsg\":\"", "\"")};
+}
+
+TEST_F(SimEndpoints, SignupAnswersInEscapesWhetherWellFormedOrNot) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    const std::string id = std::to_string(a.activity_id);
+    const std::string init = std::to_string(a.init_flow);
+    const std::string md5 =
+        text_between(get("game_apps_host", role_path("318")).body, "md5str:'", "'");
+    ASSERT_FALSE(md5.empty());
+
+    const SignupForm good{.md5str = md5, .activity = id, .flow = init};
+    const std::string claim_flow = std::to_string(a.submit_flows[0]);
+    const struct {
+        const char* what;
+        std::function<void(SignupForm&)> change;
+        std::string msg;  // UTF-8
+    } cases[] = {
+        {"well formed", [](SignupForm&) {}, "报名成功"},
+        {"empty activity", [](SignupForm& f) { f.activity = ""; }, "活动参数不完整"},
+        {"empty flow", [](SignupForm& f) { f.flow = ""; }, "活动参数不完整"},
+        {"unknown activity", [](SignupForm& f) { f.activity = "99999"; }, "活动不存在或流程错误"},
+        {"a claim flow, not the sign-up's", [&](SignupForm& f) { f.flow = claim_flow; },
+         "活动不存在或流程错误"},
+        {"empty md5str", [](SignupForm& f) { f.md5str = ""; }, "角色信息为空，请先选择大区"},
+        {"md5str of another area", [](SignupForm& f) { f.area = "344"; }, "角色信息校验失败"},
+        {"another account", [](SignupForm& f) { f.role_id = "4242"; }, "角色信息校验失败"},
+        {"empty g_tk", [](SignupForm& f) { f.g_tk = ""; }, "登录态失效，请重新登录"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SignupForm form = good;
+        c.change(form);
+        const HttpResult r = post("game_ams_host", kAmePath, form.body());
+        EXPECT_TRUE(is_ascii(r.body)) << r.body;
+        EXPECT_EQ(read_ams(r.body).msg, gbk(c.msg)) << r.body;
+    }
+    const HttpResult ok = post("game_ams_host", kAmePath, good.body());
+    EXPECT_NE(ok.body.find(R"("msg":"\u62a5\u540d\u6210\u529f")"), std::string::npos) << ok.body;
+    EXPECT_NE(to_utf8(read_ams(ok.body).s_msg).find(id), std::string::npos);
+}
+
+TEST_F(SimEndpoints, SignupGoesOnlyToItsOwnHostAndUrl) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    const SignupForm form{.md5str = sim::role_md5str(kAccount, "318"),
+                          .activity = std::to_string(a.activity_id),
+                          .flow = std::to_string(a.init_flow)};
+    EXPECT_EQ(read_ams(post("game_ams_host", kAmePath, form.body()).body).msg, gbk("报名成功"));
+    EXPECT_EQ(read_ams(post("game_apps_host", kAmePath, form.body()).body).msg, gbk("非法请求"));
+    std::string listed_url = kAmePath;
+    listed_url.replace(listed_url.find("53353"), 5, "53309");
+    EXPECT_EQ(read_ams(post("game_ams_host", listed_url, form.body()).body).msg, gbk("非法请求"));
+}
+
+// --- ame.php: claims -------------------------------------------------------------
+
+std::string ame_path(std::string_view service, std::string_view activity) {
+    if (service == "cf") {
+        return "/ams/ame/ame.php?ameVersion=0.3&sServiceType=cf&iActivityId=" +
+               std::string(activity) + "&sServiceDepartment=group_f&isXhrPost=true";
+    }
+    return "/ams/ame/ame.php?ameVersion=0.3&sServiceType=qqgame&iActivityId=" +
+           std::string(activity) + "&sServiceDepartment=group_h&set_info=group_h&isXhrPost=true";
+}
+
+std::string claim_body(std::string_view service, std::string_view activity, std::string_view flow) {
+    return "gameId=&sArea=&iSex=&sRoleId=&iGender=&sServiceType=" + std::string(service) +
+           "&objCustomMsg=&areaname=&roleid=&rolelevel=&rolename=&areaid=&iActivityId=" +
+           std::string(activity) + "&iFlowId=" + std::string(flow) +
+           "&g_tk=1234567890&e_code=0&g_code=0&eas_url=x&eas_refer=&xhr=1&xhrPostKey=xhr_" +
+           "1468855796354";
+}
+
+TEST_F(SimEndpoints, ClaimsAnswerPerFormAndFlow) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    ASSERT_GE(a.submit_flows.size(), 2u);
+    const std::string id = std::to_string(a.activity_id);
+    const std::string flow1 = std::to_string(a.submit_flows[0]);
+    const std::string flow2 = std::to_string(a.submit_flows[1]);
+    const std::string init = std::to_string(a.init_flow);
+    const struct {
+        const char* what;
+        std::string host, url_service, url_activity, service, activity, flow;
+        std::string msg, s_msg;  // UTF-8
+    } cases[] = {
+        {"listed", "game_ams_host", "cf", "53309", "cf", id, flow1, "领取成功",
+         "恭喜您获得" + sim::gift_of_flow(flow1) + "（流程" + flow1 + "）"},
+        {"listed, second flow", "game_ams_host", "cf", "53309", "cf", id, flow2, "领取成功",
+         "恭喜您获得" + sim::gift_of_flow(flow2) + "（流程" + flow2 + "）"},
+        {"listed, the sign-up flow", "game_ams_host", "cf", "53309", "cf", id, init, "该流程不存在",
+         ""},
+        {"listed, unknown activity", "game_ams_host", "cf", "53309", "cf", "12345", flow1,
+         "活动不存在", ""},
+        {"listed, activity in the URL", "game_ams_host", "cf", "51001", "cf", id, flow1, "非法请求",
+         ""},
+        {"timed", "game_ams_host", "cf", id, "cf", id, flow1, "领取成功",
+         "flow " + flow1 + " claimed"},
+        {"timed, unknown flow", "game_ams_host", "cf", id, "cf", id, "7",
+         "对不起，您不满足领取条件", ""},
+        {"cf on the apps host", "game_apps_host", "cf", "53309", "cf", id, flow1, "非法请求", ""},
+        {"club", "game_apps_host", "qqgame", "43890", "tgclub", "47415", "248313", "领取成功",
+         "tgclub gift 248313"},
+        {"club, last flow", "game_apps_host", "qqgame", "43890", "tgclub", "47415", "248569",
+         "领取成功", "tgclub gift 248569"},
+        {"club, claimed before", "game_apps_host", "qqgame", "43890", "tgclub", "47415",
+         sim::kClubClaimedFlow, "您已经领取过该礼包了", ""},
+        {"club, unknown flow", "game_apps_host", "qqgame", "43890", "tgclub", "47415", "111",
+         "礼包不存在", ""},
+        {"club on the ams host", "game_ams_host", "qqgame", "43890", "tgclub", "47415", "248313",
+         "非法请求", ""},
+        {"diamond", "game_apps_host", "qqgame", "43890", "qqgame", "43890", "250001", "ok",
+         "diamond gift 250001"},
+        {"diamond, empty flow", "game_apps_host", "qqgame", "43890", "qqgame", "43890", "",
+         "礼包不存在", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HttpResult r = post(c.host, ame_path(c.url_service, c.url_activity),
+                                  claim_body(c.service, c.activity, c.flow));
+        EXPECT_TRUE(is_ascii(r.body)) << r.body;
+        const AmsReading got = read_ams(r.body);
+        EXPECT_EQ(to_utf8(got.msg), c.msg) << r.body;
+        EXPECT_EQ(to_utf8(got.s_msg), c.s_msg) << r.body;
+    }
+}
+
+TEST_F(SimEndpoints, ClaimMessagesAreEscapedOrPlainAsTheirServicesWriteThem) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    const std::string id = std::to_string(a.activity_id);
+    const std::string flow = std::to_string(a.submit_flows[0]);
+    const HttpResult listed =
+        post("game_ams_host", ame_path("cf", "53309"), claim_body("cf", id, flow));
+    EXPECT_NE(listed.body.find(R"("msg":"\u9886\u53d6\u6210\u529f")"), std::string::npos);
+    const HttpResult timed = post("game_ams_host", ame_path("cf", id), claim_body("cf", id, flow));
+    EXPECT_NE(timed.body.find("\"sMsg\":\"flow " + flow + " claimed\""), std::string::npos);
+    // The club writes sMsg ahead of msg.
+    const HttpResult club = post("game_apps_host", ame_path("qqgame", "43890"),
+                                 claim_body("tgclub", "47415", "248313"));
+    EXPECT_LT(club.body.find("\"sMsg\":"), club.body.find("\"msg\":"));
 }
 
 }  // namespace
