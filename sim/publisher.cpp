@@ -3,6 +3,7 @@
 #include "sim/activities.h"
 #include "sim/ams.h"
 #include "sim/login_page.h"
+#include "sim/membership.h"
 #include "sim/roles.h"
 #include "sim/simulator.h"
 
@@ -13,6 +14,7 @@ void install_publisher_endpoints(Simulator& sim) {
     install_login_endpoints(sim);
     install_role_endpoints(sim);
     install_ams_endpoints(sim);
+    install_membership_endpoints(sim);
 }
 
 }  // namespace velkor::sim

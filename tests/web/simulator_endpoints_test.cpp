@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "region/tables.h"
 #include "sim/activities.h"
 #include "sim/ams.h"
 #include "sim/login_page.h"
+#include "sim/membership.h"
 #include "sim/roles.h"
 #include "tests/support/sim_fixture.h"
 #include "web/cookie_store.h"
@@ -300,6 +302,61 @@ TEST_F(SimEndpoints, ClaimMessagesAreEscapedOrPlainAsTheirServicesWriteThem) {
     const HttpResult club = post("game_apps_host", ame_path("qqgame", "43890"),
                                  claim_body("tgclub", "47415", "248313"));
     EXPECT_LT(club.body.find("\"sMsg\":"), club.body.find("\"msg\":"));
+}
+
+// --- membership ------------------------------------------------------------------
+
+const std::string kVipToken = md5_hex("1234567890");
+
+std::string vip_path(std::string_view actid, std::string_view roleid, std::string_view vipid,
+                     std::string_view token = kVipToken) {
+    std::string path = "/ams3.0.php?_c=page&actid=" + std::string(actid);
+    if (!roleid.empty()) {
+        path += "&roleid=" + std::string(roleid) + "&area=318&area_name=%25E5%25B9%25BF&role_name=";
+    }
+    return path + "&g_tk=" + std::string(token) +
+           "&pvsrc=undefined&ozid=&vipid=" + std::string(vipid) +
+           "&callback=json14688978830866&_=1468897883086";
+}
+
+TEST_F(SimEndpoints, MembershipDataScriptNamesTheOid) {
+    const HttpResult r = get("static_cdn_host", "/ACT/vip_act/act_data/67135.json.js", "");
+    EXPECT_EQ(text_between(r.body, "oid:\"", "\","), sim::kVipOid);
+}
+
+TEST_F(SimEndpoints, MembershipClaimsAnswerAPlainGbkMessage) {
+    const std::string oid = sim::kVipOid;
+    const struct {
+        const char* what;
+        std::string path;
+        std::optional<std::string> msg;  // UTF-8; nothing: the answer has none
+    } cases[] = {
+        {"page claim", vip_path("112435", kAccount, oid), "礼包112435领取成功，请到游戏中查收"},
+        {"another page claim", vip_path("69430", kAccount, oid),
+         "礼包69430领取成功，请到游戏中查收"},
+        {"claimed before", vip_path(sim::kVipClaimedActivity, kAccount, oid),
+         "您已经领取过礼包112443了"},
+        {"final claim", vip_path(sim::kVipFinalActivity, "", oid), "恭喜您获得QQ会员专属礼包"},
+        {"no message", vip_path(sim::kVipSilentActivity, kAccount, oid), std::nullopt},
+        {"unknown activity", vip_path("1", kAccount, oid), "活动已结束"},
+        {"empty vipid", vip_path("112435", kAccount, ""), "活动配置已更新，请刷新页面"},
+        {"another account's role", vip_path("112435", "4242", oid), "角色信息不匹配"},
+        {"token not an md5", vip_path("112435", kAccount, oid, "1234567890"),
+         "登录态校验失败，请重新登录"},
+        {"not a page call", "/ams3.0.php?_c=list&actid=112435", "参数错误"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HttpResult r = get("vip_act_host", c.path);
+        EXPECT_NE(r.answer_headers.find("charset=gbk"), std::string::npos);
+        EXPECT_EQ(r.body.find("\\u"), std::string::npos) << r.body;
+        if (c.msg) {
+            EXPECT_EQ(text_between(r.body, "\"msg\":\"", "\""), gbk(*c.msg)) << to_utf8(r.body);
+        } else {
+            EXPECT_EQ(r.body.find("msg"), std::string::npos) << r.body;
+            EXPECT_EQ(r.body.rfind("json14688978830866({", 0), 0u) << r.body;
+        }
+    }
 }
 
 }  // namespace
