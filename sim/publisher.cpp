@@ -4,6 +4,7 @@
 #include "sim/ams.h"
 #include "sim/login_page.h"
 #include "sim/membership.h"
+#include "sim/records.h"
 #include "sim/roles.h"
 #include "sim/simulator.h"
 
@@ -15,6 +16,7 @@ void install_publisher_endpoints(Simulator& sim) {
     install_role_endpoints(sim);
     install_ams_endpoints(sim);
     install_membership_endpoints(sim);
+    install_record_endpoints(sim);
 }
 
 }  // namespace velkor::sim

@@ -359,5 +359,44 @@ TEST_F(SimEndpoints, MembershipClaimsAnswerAPlainGbkMessage) {
     }
 }
 
+// --- consumption records ---------------------------------------------------------
+
+// The query as the claim-record query builds it, for one area.
+std::string records_path(std::string_view code, std::string_view region, std::string_view name,
+                         std::string_view rand = "0.123456789012345") {
+    const Text name_gbk = gbk(name);
+    return "/cgi-bin/common?rand=" + std::string(rand) +
+           "&command=command%3DC00006%26fromtype%3Dkfweb%26fromtoolid%3Dkfweb514%26type%"
+           "3DgetCFSpend%26area" +
+           url_encode("=" + std::string(code) + "&", true, true) + "server_id" +
+           url_encode("=" + std::string(region) + "&", true, true) + "server_name" +
+           url_encode("=" + left(name_gbk, 8) + "&", false, true) + "area_id" +
+           url_encode("=" + std::string(code) + "&", true, true) + "area_name" +
+           url_encode("=" + name_gbk, false, true) + "%0D%0A";
+}
+
+TEST_F(SimEndpoints, RecordsStandBetweenBarsOnceDecoded) {
+    const struct {
+        std::string path;
+        std::string decoded;  // UTF-8
+    } cases[] = {
+        {records_path("318", "82", "广东电信一区"),
+         "0|1#屠龙刀#0#2016-07-01 12:00:00|2#短|3#金币#100#2016-07-02 08:30:00|end"},
+        {records_path("344", "94", "江苏电信一区"),
+         "0|1#江苏电信一区纪念礼包#10#2016-07-03 09:00:00|2#AK47-火麒麟#888#2016-07-04 "
+         "20:15:30|3#双倍经验卡#5#2016-07-05 10:00:00#extra|end"},
+        {records_path("327", "82", "广东电信二区"), "0|end"},
+        {"/cgi-bin/common?rand=0.1&command=command%3DC00006%26area%3D318", "-2#参数错误"},
+        {records_path("318", "82", "广东电信一区", ""), "-2#参数错误"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const HttpResult r = get("support_host", c.path);
+        EXPECT_EQ(r.body.find_first_of("|# "), std::string::npos) << r.body;
+        EXPECT_TRUE(is_ascii(r.body));
+        EXPECT_EQ(to_utf8(url_decode(r.body, true)), c.decoded);
+    }
+}
+
 }  // namespace
 }  // namespace velkor
