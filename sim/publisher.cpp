@@ -7,6 +7,7 @@
 #include "sim/records.h"
 #include "sim/roles.h"
 #include "sim/simulator.h"
+#include "sim/statistics.h"
 
 namespace velkor::sim {
 
@@ -17,6 +18,7 @@ void install_publisher_endpoints(Simulator& sim) {
     install_ams_endpoints(sim);
     install_membership_endpoints(sim);
     install_record_endpoints(sim);
+    install_statistics_endpoints(sim);
 }
 
 }  // namespace velkor::sim

@@ -2,9 +2,11 @@
 // take apart, and only to requests that carry the login's cookies.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "region/tables.h"
 #include "sim/activities.h"
@@ -396,6 +398,140 @@ TEST_F(SimEndpoints, RecordsStandBetweenBarsOnceDecoded) {
         EXPECT_TRUE(is_ascii(r.body));
         EXPECT_EQ(to_utf8(url_decode(r.body, true)), c.decoded);
     }
+}
+
+// --- player statistics -----------------------------------------------------------
+
+const std::string kStatsPath = "/cgi-bin/cf/userinfo/userinfo.cgi?ssn=341";
+
+// Plain cells as the statistics query cuts them: "<td>" to "</td>" in any case,
+// blanks trimmed, blank cells left out.
+std::vector<std::string> plain_cells(const std::string& page) {
+    std::string lower = page;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    std::vector<std::string> cells;
+    for (size_t at = lower.find("<td>"); at != std::string::npos; at = lower.find("<td>", at)) {
+        const size_t end = lower.find("</td>", at + 4);
+        if (end == std::string::npos) {
+            break;
+        }
+        const std::string cell = trim_blanks(page.substr(at + 4, end - at - 4));
+        if (!cell.empty()) {
+            cells.push_back(cell);
+        }
+        at = end;
+    }
+    return cells;
+}
+
+TEST_F(SimEndpoints, StatisticsPageIsGbkWithPlainCellsAndTheDaysTable) {
+    const HttpResult r = get("game_apps_host", kStatsPath);
+    EXPECT_NE(r.answer_headers.find("Content-Type: text/html; charset=gbk"), std::string::npos);
+    // 获得经验值 in GBK, with its value in the next cell.
+    const std::string day_label = "\xBB\xF1\xB5\xC3\xBE\xAD\xD1\xE9\xD6\xB5";
+    EXPECT_NE(r.body.find(day_label + "</td><td>1200</td>"), std::string::npos);
+    EXPECT_EQ(r.body.find("获得经验值"), std::string::npos);  // no UTF-8
+
+    const std::vector<std::string> cells = plain_cells(r.body);
+    ASSERT_GE(cells.size(), 12u);
+    const std::vector<std::string> first8(cells.begin(), cells.begin() + 8);
+    EXPECT_EQ(first8,
+              (std::vector<std::string>{"100", "50%", "300/200", "1.5", "80", "26%", "2", "1"}));
+    // The first cell is padded, the eighth in capitals: the reader must handle both.
+    EXPECT_NE(r.body.find("<td>  100  </td>"), std::string::npos);
+    EXPECT_NE(r.body.find("<TD>1</TD>"), std::string::npos);
+
+    // The day's table, stripped of tags and blanks as the reader does.
+    Text stripped = r.body;
+    for (const char* piece : {" ", "</td>", "<td>", "</tr>", "<tr>", "<tdclass=\"col_one\">"}) {
+        stripped = replace(stripped, piece, "");
+    }
+    EXPECT_EQ(to_utf8(text_between(stripped, gbk("获得经验值"), "</table>")),
+              "1200胜平负1/0/0杀敌/被杀12/3爆头数5爆头率41%获得游戏币300");
+}
+
+TEST_F(SimEndpoints, StatisticsOfAnotherSeasonHaveNoCells) {
+    const HttpResult r = get("game_apps_host", "/cgi-bin/cf/userinfo/userinfo.cgi?ssn=340");
+    EXPECT_TRUE(plain_cells(r.body).empty());
+    EXPECT_NE(r.body.find(gbk("参数错误")), std::string::npos);
+}
+
+// --- the login's cookies -----------------------------------------------------------
+
+TEST_F(SimEndpoints, SignedInEndpointsAskForTheLoginWithoutItsCookies) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    const std::string id = std::to_string(a.activity_id);
+    const SignupForm signup{.md5str = sim::role_md5str(kAccount, "318"),
+                            .activity = id,
+                            .flow = std::to_string(a.init_flow)};
+    const Text reminder = gbk("请先登录");
+    struct Endpoint {
+        const char* what;
+        std::function<HttpResult(const std::string& cookies)> send;
+        std::function<Text(const HttpResult&)> read;  // the answer's words, GBK
+    };
+    const Endpoint endpoints[] = {
+        {"role query",
+         [&](const std::string& c) { return get("game_apps_host", role_path("318"), c); },
+         [](const HttpResult& r) { return url_decode(r.body, true); }},
+        {"sign-up",
+         [&](const std::string& c) { return post("game_ams_host", kAmePath, signup.body(), c); },
+         [](const HttpResult& r) { return read_ams(r.body).msg; }},
+        {"listed claim",
+         [&](const std::string& c) {
+             return post("game_ams_host", ame_path("cf", "53309"),
+                         claim_body("cf", id, std::to_string(a.submit_flows[0])), c);
+         },
+         [](const HttpResult& r) { return read_ams(r.body).msg; }},
+        {"club claim",
+         [&](const std::string& c) {
+             return post("game_apps_host", ame_path("qqgame", "43890"),
+                         claim_body("tgclub", "47415", "248313"), c);
+         },
+         [](const HttpResult& r) { return read_ams(r.body).msg; }},
+        {"membership claim",
+         [&](const std::string& c) {
+             return get("vip_act_host", vip_path("112435", kAccount, sim::kVipOid), c);
+         },
+         [](const HttpResult& r) { return text_between(r.body, "\"msg\":\"", "\""); }},
+        {"records",
+         [&](const std::string& c) {
+             return get("support_host", records_path("318", "82", "广东电信一区"), c);
+         },
+         [](const HttpResult& r) { return url_decode(r.body, true); }},
+        {"statistics", [&](const std::string& c) { return get("game_apps_host", kStatsPath, c); },
+         [](const HttpResult& r) { return r.body; }},
+    };
+    const std::string skey = std::string("skey=") + sim::kSimSessionKey;
+    const std::string uin = "uin=o0" + kAccount;
+    for (const std::string& cookies :
+         {std::string(), uin, skey, "pt2gguin=o0" + kAccount + "; " + skey, "uin=; " + skey,
+          "uin=o; " + skey, uin + "; skey="}) {
+        for (const Endpoint& e : endpoints) {
+            SCOPED_TRACE(std::string(e.what) + " with cookies \"" + cookies + "\"");
+            const HttpResult r = e.send(cookies);
+            const Text words = e.read(r);
+            EXPECT_NE(words.find(reminder), std::string::npos) << to_utf8(words);
+            EXPECT_EQ(words.find(kAccount + ' '), std::string::npos);
+            EXPECT_EQ(words.find('|'), std::string::npos);
+            EXPECT_TRUE(plain_cells(r.body).empty());
+        }
+    }
+    // With them, none of these asks.
+    for (const Endpoint& e : endpoints) {
+        SCOPED_TRACE(e.what);
+        EXPECT_EQ(e.read(e.send(kLoginCookies)).find(reminder), std::string::npos);
+    }
+}
+
+TEST_F(SimEndpoints, PagesAndPicturesNeedNoCookies) {
+    const sim::SimActivity a = sim::listed_activities(fixture.sim()).front();
+    const std::string page_path = a.link.substr(a.link.find("/cp/"));
+    EXPECT_EQ(text_between(get("game_site_host", page_path, "").body, "javascript:amsInit(", ", "),
+              std::to_string(a.activity_id));
+    EXPECT_EQ(get("avatar_host", "/headimg_dl?dst_uin=" + kAccount, "").body.substr(0, 2), "BM");
 }
 
 }  // namespace
