@@ -5,34 +5,12 @@
 #include <cctype>
 #include <cstdio>
 
-#include "platform/codepage.h"
+#include "sim/service_text.h"
 #include "sim/simulator.h"
 #include "web/endpoints.h"
 
 namespace velkor::sim {
 namespace {
-
-// Writes every non-ASCII character as a \u escape and every "/" as "\/", the way
-// the list service writes its JSON.
-std::string json_escaped(const std::string& utf8) {
-    std::string out;
-    for (char16_t u : platform::utf8_to_utf16(utf8)) {
-        if (u == '/') {
-            out += "\\/";
-        } else if (u == '"') {
-            out += "\\\"";
-        } else if (u == '\\') {
-            out += "\\\\";
-        } else if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(u));
-            out += buf;
-        }
-    }
-    return out;
-}
 
 const char* const kNames[] = {
     "夏日狂欢",     "签到有礼",       "新春红包雨",   "周末双倍经验",  "王者归来",

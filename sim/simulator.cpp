@@ -69,17 +69,24 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
+// Local time to the microsecond: claims fired at one second are told apart by it.
 std::string time_text(std::chrono::system_clock::time_point t) {
-    const std::time_t secs = std::chrono::system_clock::to_time_t(t);
+    const auto since_epoch =
+        std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch());
+    const auto secs = std::chrono::floor<std::chrono::seconds>(since_epoch);
+    const std::time_t whole = static_cast<std::time_t>(secs.count());
     std::tm local{};
-    localtime_r(&secs, &local);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
+    localtime_r(&whole, &local);
     std::ostringstream out;
-    out << std::put_time(&local, "%Y-%m-%d %H:%M:%S") << '.' << std::setw(3) << std::setfill('0')
-        << ms;
+    out << std::put_time(&local, "%Y-%m-%d %H:%M:%S") << '.' << std::setw(6) << std::setfill('0')
+        << (since_epoch - secs).count();
     return out.str();
 }
+
+// When the request in hand on this server thread arrived: taken by the
+// pre-routing hook, as soon as its headers are read and before its body is,
+// and handed to the handler on the same thread.
+thread_local std::optional<std::chrono::system_clock::time_point> received_at;
 
 int port_of(const sockaddr_storage& addr) {
     if (addr.ss_family == AF_INET) {
@@ -166,7 +173,8 @@ struct Simulator::Impl {
 
     void record(const std::string& host, const httplib::Request& req) {
         LoggedRequest entry;
-        entry.time = std::chrono::system_clock::now();
+        entry.time = received_at.value_or(std::chrono::system_clock::now());
+        received_at.reset();
         entry.host = host;
         entry.method = req.method;
         entry.target = req.target;
@@ -403,6 +411,10 @@ bool Simulator::start(std::ostream& err) {
         httplib::Server& s = *p.server;
         s.set_tcp_nodelay(true);
         s.set_keep_alive_max_count(1);
+        s.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+            received_at = std::chrono::system_clock::now();
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         const std::string host = p.host_name;
         auto h = [this, host](const httplib::Request& req, httplib::Response& res) {
             impl_->dispatch(host, req, res);

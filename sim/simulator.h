@@ -39,6 +39,7 @@ std::optional<FaultMode> fault_mode_named(std::string_view name);
 std::string_view fault_mode_name(FaultMode mode);
 
 struct LoggedRequest {
+    // As soon as the request's headers were read: before its body and before any handler.
     std::chrono::system_clock::time_point time;
     std::string host;  // the name of the endpoint table the port serves
     std::string method;

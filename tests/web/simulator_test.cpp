@@ -1,8 +1,13 @@
 // The simulator's faults, each met by the request engine with a sound outcome.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <future>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -173,6 +178,52 @@ TEST(Simulator, StopEndsHungRequestsAndWritesTheLog) {
     EXPECT_NE(written.find(" game_ams_host GET /__sim/echo headers={"), std::string::npos)
         << written;
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1);
+}
+
+// A benchmark of simultaneous claims compares these times, so a request whose
+// body is slow to arrive must still be timed when its headers came.
+TEST(Simulator, RequestsAreTimedWhenTheirHeadersArriveAndLoggedToTheMicrosecond) {
+    std::ostringstream log;
+    test::SimFixture fixture(sim::SimulatorOptions{.log = &log});
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(fixture.sim().port(kHost)));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const auto send_text = [fd](std::string_view text) {
+        ASSERT_EQ(::send(fd, text.data(), text.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(text.size()));
+    };
+    const auto before = std::chrono::system_clock::now();
+    send_text("POST /__sim/echo HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto body_sent = std::chrono::system_clock::now();
+    send_text("hello");
+    std::string answer;
+    char buf[4096];
+    for (ssize_t n; (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) {
+        answer.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    EXPECT_NE(answer.find("POST /__sim/echo\nhello"), std::string::npos) << answer;
+
+    const auto requests = fixture.sim().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_GE(requests[0].time, before);
+    EXPECT_LT(requests[0].time, body_sent - std::chrono::milliseconds(100));
+
+    const std::string line = log.str();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(
+        line, m, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.(\d{6}) game_ams_host POST )")))
+        << line;
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(requests[0].time.time_since_epoch())
+            .count() %
+        1000000;
+    EXPECT_EQ(std::stoll(m[1].str()), micros);
 }
 
 TEST(Simulator, HostsSpecNamesEveryHost) {
