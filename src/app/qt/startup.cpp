@@ -6,6 +6,11 @@
 #include <QFont>
 
 #include "claim/collection.h"
+#include "claim/one_click.h"
+#include "claim/timed_grab.h"
+#include "query/queries.h"
+#include "region/binding.h"
+#include "region/role_scan.h"
 #include "login/qt/login_press.h"
 
 // The resources live in a static library; nothing would pull them into the
@@ -41,7 +46,12 @@ void plug_operations(MainWindow& window) {
     commands.plug(Command::login, [parent](Context& context) {
         run_login_window(context, parent, collect_afresh);
     });
+    plug_binding(commands);
+    plug_one_click(commands);
+    plug_queries(commands);
+    plug_role_scan(commands);
     plug_collection(commands);
+    plug_timed_grab(commands);
 }
 
 Program start_program(const StartOptions& options) {
