@@ -55,8 +55,7 @@ void partner_steps(Context context) {
             vip_page_claim(id, claim_session(context), vipid, request_stamp(context));
         ui.append_output(vip_title + vip_message(send_request(claim, state).body) + "\r\n");
     }
-    const HttpArgs final_claim =
-        vip_final_claim(state.csrf_token(), vipid, request_stamp(context));
+    const HttpArgs final_claim = vip_final_claim(state.csrf_token(), vipid, request_stamp(context));
     ui.append_output(vip_title + vip_message(send_request(final_claim, state).body) + "\r\n");
 
     const Text diamond_title = gbk("[蓝钻合作奖励]");
@@ -86,8 +85,8 @@ void claim_worker(Context context) {
         const Text page = http_request(activity_page(activities.urls[i])).body;
         // This worker's own list: a second worker cannot empty it under this one.
         TextList flows;
-        find_all_between(page, "javascript:amsSubmit(" + ids[i] + ",", ")", 0, "", "", false,
-                         false, flows);
+        find_all_between(page, "javascript:amsSubmit(" + ids[i] + ",", ")", 0, "", "", false, false,
+                         flows);
         state.set_page_flow_ids(flows);  // the latest page's flows, for whoever looks
         const Text title = "[" + activities.names[i] + "]\r\n";
         for (const Text& flow : flows) {

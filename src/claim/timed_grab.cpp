@@ -40,8 +40,7 @@ void claim_now(const Context& context) {
 
 Text grab_target_text(const platform::LocalTime& now, const Text& hour, const Text& minute,
                       const Text& second) {
-    return date_part(clock_text(now)) + hour + gbk("时") + minute + gbk("分") + second +
-           gbk("秒");
+    return date_part(clock_text(now)) + hour + gbk("时") + minute + gbk("分") + second + gbk("秒");
 }
 
 std::optional<platform::LocalTime> target_second(const Text& target,

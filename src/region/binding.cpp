@@ -58,10 +58,8 @@ void binding_worker(Context context) {
 
         // The area selected now: a change during a run counts from the next activity.
         const ClaimSession role_session = claim_session(context);
-        const Text md5 =
-            region::md5str_of(send_request(region::signup_role_query(role_session.area_code),
-                                           state)
-                                  .body);
+        const Text md5 = region::md5str_of(
+            send_request(region::signup_role_query(role_session.area_code), state).body);
         state.set_role_md5str(md5);
         const ClaimSession session = claim_session(context);
         const std::string answer =

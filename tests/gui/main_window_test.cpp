@@ -274,7 +274,8 @@ TEST_F(MainWindowTest, GuardedCommandsBeforeLoginWriteOnlyTheReminder) {
     // The timed grab has no login guard: it answers by its own settings test.
     const QString before = output();
     click("按钮_活动抢领1");
-    EXPECT_EQ(output(), before);
+    settle();
+    EXPECT_EQ(output(), before + u8("提示：参数设置不完整，请补充\n"));
 }
 
 TEST_F(MainWindowTest, OptionButtonsShowAndHideTheFlowIdControls) {
