@@ -1,5 +1,6 @@
 #include "login/login.h"
 
+#include "app/threads.h"
 #include "platform/profile.h"
 #include "script/csrf_token.h"
 #include "web/endpoints.h"
@@ -128,7 +129,11 @@ void login_worker(Context context, std::shared_ptr<LoginSession> session,
 
     state.set_csrf_token(csrf_token(skey));
 
-    ui.set_avatar(http_request(avatar_request(uin)).body);
+    // The picture comes beside the login's other steps: a slow or hung avatar
+    // service must never keep the player waiting at a finished login page.
+    start_thread("avatar", [ui = context.ui, uin] {
+        ui->set_avatar(http_request(avatar_request(uin)).body);
+    });
 
     state.set_logged_in(true);
     ui.append_output(gbk("提示：") + uin + gbk("登录成功！\r\n"));

@@ -169,8 +169,9 @@ void report_failure(const platform::HttpClientRequest& request, const std::strin
         path.resize(query);
     }
     std::ostringstream line;
-    line << "velkor: " << request.verb << ' ' << request.host;
-    if (request.port > 0) {
+    line << "velkor: " << request.verb << ' '
+         << (request.host.empty() ? std::string("(no host)") : request.host);
+    if (request.port > 0 && !request.host.empty()) {
         line << ':' << request.port;
     }
     line << path << ": " << (reason.empty() ? "failed" : reason) << '\n';
@@ -198,7 +199,14 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
     request.follow_redirects = args.follow_redirects;
     request.proxy = args.proxy;
 
-    platform::HttpClientResponse response = client.send(request);
+    // An address without a host (an activity listed without a link) cannot be
+    // sent anywhere: the exchange fails here, as it would in the client.
+    platform::HttpClientResponse response;
+    if (request.host.empty()) {
+        response.error = "no host in the address";
+    } else {
+        response = client.send(request);
+    }
     HttpResult result;
     result.completed = response.completed;
     result.status = response.status;

@@ -278,6 +278,19 @@ TEST(HttpRequest, ClientThatCannotOpenLeavesEverythingAsItWas) {
     EXPECT_EQ(cookies.cookie_text(), "a=1;b=2");  // not even normalised: no merge ran
 }
 
+TEST(HttpRequest, AnAddressWithoutAHostIsNotSent) {
+    RecordingClient client(true);
+    LocalCookies cookies("a=1;b=2");
+    ::testing::internal::CaptureStderr();
+    const HttpResult r = http_request({.url = "", .cookies = &cookies, .merge = true}, client);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(client.seen.empty());
+    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(cookies.cookie_text(), "a=1;b=2");
+    EXPECT_EQ(err, "velkor: GET (no host)/: no host in the address\n");
+}
+
 std::string redirecting(const std::string& request) {
     if (request.rfind("GET /start ", 0) == 0) {
         return http_answer("HTTP/1.1 302 Found", {"Location: /final", "Set-Cookie: hop=1; path=/"},

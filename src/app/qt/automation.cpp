@@ -12,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -41,6 +43,12 @@ Automation Automation::from_environment() {
     a.auto_login = flag("VELKOR_AUTO_LOGIN");
     if (const char* s = std::getenv("VELKOR_LOGIN_SCREENSHOT"))
         a.login_screenshot = s;
+    a.walk_road = flag("VELKOR_WALK_ROAD");
+    if (const char* s = std::getenv("VELKOR_PICTURE_DIR"))
+        a.picture_dir = s;
+    if (const char* s = std::getenv("VELKOR_ROAD_GRAB"))
+        a.road_grab = s;
+    a.print_output = a.print_output || a.walk_road;
     return a;
 }
 
@@ -104,7 +112,9 @@ AutomatedRun::AutomatedRun(const Automation& automation, QApplication& app, Main
     QTimer::singleShot(settle_ms_, &app, [this] { after_startup(); });
     // Automated runs may go on to sign in on the login page (the simulator's signs
     // in by itself) and report how long that took and what it cost in memory.
-    if (automation_.auto_login)
+    if (automation_.walk_road)
+        QTimer::singleShot(settle_ms_ + 200, window_, [this] { start_walk(); });
+    else if (automation_.auto_login)
         QTimer::singleShot(settle_ms_ + 200, window_, [this] { start_login(); });
     if (automation_.exit_after_ms >= 0) {
         QTimer::singleShot(std::max(automation_.exit_after_ms, settle_ms_), window_,
@@ -139,12 +149,52 @@ void AutomatedRun::start_login() {
     });
 }
 
+void AutomatedRun::start_walk() {
+    RoadWalk::Settings settings;
+    settings.picture_dir = QString::fromStdString(automation_.picture_dir);
+    const QStringList grab = QString::fromStdString(automation_.road_grab).split(',');
+    if (grab.size() == 2) {
+        settings.grab_activity_id = grab[0];
+        settings.grab_flow_id = grab[1];
+    }
+    resident_before_login_ = resident_kib();
+    walk_ = new RoadWalk(*window_, settings, [this] { window_->close(); });
+    walk_->start();
+}
+
+namespace {
+
+void print_rows(const char* title, const QTreeWidget* list) {
+    std::cout << "--- " << title << " ---\n";
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = list->topLevelItem(r);
+        for (int c = 0; c < item->columnCount(); ++c)
+            std::cout << (c ? "\t" : "") << item->text(c).toStdString();
+        std::cout << "\n";
+    }
+}
+
+}  // namespace
+
 void AutomatedRun::finish(MainWindow& window) const {
     if (automation_.print_output) {
         std::string lines = window.output_box()->toPlainText().toStdString();
         if (!lines.empty() && lines.back() != '\n')
             lines += '\n';
         std::cout << lines << std::flush;
+    }
+    if (walk_) {
+        print_rows("超级列表框1", window.record_list());
+        print_rows("超级列表框2", window.activity_list());
+        std::cout << std::flush;
+        std::cerr << "velkor: the road, command by command (press to end of its work)\n";
+        long long total = 0;
+        for (const auto& t : walk_->timings()) {
+            std::fprintf(stderr, "  %-12s %7lld ms\n", t.command.c_str(), t.ms);
+            total += t.ms;
+        }
+        std::fprintf(stderr, "  %-12s %7lld ms; resident memory %.1f MiB\n", "all", total,
+                     resident_kib() / 1024.0);
     }
     if (automation_.startup_report) {
         std::cerr << "velkor: welcome box up " << welcome_ms_

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/qt/main_window.h"
+#include "app/qt/road_walk.h"
 
 class QApplication;
 
@@ -20,6 +21,11 @@ namespace velkor {
 //   VELKOR_STARTUP_REPORT=1     start-up time and resident memory on stderr
 //   VELKOR_AUTO_LOGIN=1         presses 快速登录 after start-up
 //   VELKOR_LOGIN_SCREENSHOT=path  a picture of the screen after the login
+//   VELKOR_WALK_ROAD=1          presses every command in a user's order (see
+//                               RoadWalk), prints the output box, both lists and
+//                               how long each command took, and ends
+//   VELKOR_PICTURE_DIR=dir      the walk's pictures, one per command
+//   VELKOR_ROAD_GRAB=a,f        activity and flow id of the walk's timed grab
 struct Automation {
     bool auto_close_welcome = false;
     std::string screenshot;
@@ -28,6 +34,9 @@ struct Automation {
     bool startup_report = false;
     bool auto_login = false;
     std::string login_screenshot;
+    bool walk_road = false;
+    std::string picture_dir;
+    std::string road_grab;
 
     static Automation from_environment();
 };
@@ -53,6 +62,7 @@ class AutomatedRun {
   private:
     void after_startup();
     void start_login();
+    void start_walk();
 
     Automation automation_;
     MainWindow* window_;
@@ -61,6 +71,7 @@ class AutomatedRun {
     long long resident_ = -1;
     long long login_press_ms_ = -1, logged_in_ms_ = -1;
     long long resident_before_login_ = -1, resident_after_login_ = -1;
+    RoadWalk* walk_ = nullptr;
 };
 
 }  // namespace velkor

@@ -1,6 +1,7 @@
 // The login window: the publisher's login page in a browser control, and a timer
 // that reads the page's cookie string every second. Built as a loadable module.
 #include <QTimer>
+#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -41,8 +42,21 @@ class LoginWindow final : public QDialog {
         timer_->setObjectName(QString::fromUtf8("时钟1"));
         timer_->setInterval(1000);
         connect(timer_, &QTimer::timeout, this, &LoginWindow::read_cookies);
-        connect(browser_, &QWebEngineView::loadFinished, this,
-                [this](bool) { page_loaded_ = true; });
+        connect(browser_, &QWebEngineView::loadFinished, this, [this](bool) {
+            page_loaded_ = true;
+            read_cookies();
+        });
+        // A cookie set by the page is read at once; the timer stays as the fallback
+        // for anything the store does not announce.
+        connect(login_profile()->cookieStore(), &QWebEngineCookieStore::cookieAdded, this, [this] {
+            if (!read_pending_) {
+                read_pending_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    read_pending_ = false;
+                    read_cookies();
+                });
+            }
+        });
         connect(this, &QDialog::finished, this, [this] {
             timer_->stop();
             if (events_.closed) {
@@ -81,6 +95,7 @@ class LoginWindow final : public QDialog {
     QWebEngineView* browser_ = nullptr;
     QTimer* timer_ = nullptr;
     bool page_loaded_ = false;
+    bool read_pending_ = false;
 };
 
 }  // namespace
