@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -349,6 +350,38 @@ TEST_F(BindingTest, TwoRunsSideBySideEachCompleteWithTheirOwnList) {
     // One whole run's ids, never a mix of both.
     const TextList ids = state_->activity_ids();
     EXPECT_TRUE(ids == ids_of(first) || ids == ids_of(second)) << ::testing::PrintToString(ids);
+}
+
+TEST_F(BindingTest, SelectionChangedDuringARunCountsFromTheNextActivity) {
+    // The user picks 江苏电信一区 while the first activity's role query is on its way.
+    auto changed = std::make_shared<std::atomic<bool>>(false);
+    fixture_.sim().handle("game_apps_host", "GET", test::kRolePath,
+                          [ui = ui_, changed](const httplib::Request& req, httplib::Response& res) {
+                              const std::string callback = req.get_param_value("callback");
+                              if (callback == "14688557963547031" && !changed->exchange(true)) {
+                                  ui->select_area(test::kJiangsu1);
+                              }
+                              res.set_content(
+                                  sim::role_answer_text(sim::signed_in_account(req),
+                                                        req.get_param_value("area"), callback),
+                                  "text/javascript; charset=utf-8");
+                          });
+    const auto activities = site_activities(0, 2);
+    collect(activities);
+    ui_->select_area(test::kGuangdong1);
+    press_and_wait(Command::bind_area);
+
+    // One activity is bound to one area: its role query's, its sign-up's and its line's.
+    EXPECT_EQ(ui_->outputs(),
+              (std::vector<Text>{gbk("ID：火线小兵\r\n"), bound(activities[0].name, "广东电信一区"),
+                                 bound(activities[1].name, "江苏电信一区"), completion()}));
+    const auto signups = requests_to(test::kAmsPath);
+    ASSERT_EQ(signups.size(), 2u);
+    EXPECT_EQ(test::field_of(signups[0].body, "user_area"), "318");
+    EXPECT_EQ(test::field_of(signups[1].body, "user_area"), "344");
+    // The file keeps the area selected at the press.
+    EXPECT_EQ(platform::read_profile(area_memory_path(), "user", test::kAccount),
+              gbk("广东电信一区"));
 }
 
 TEST_F(BindingTest, NotLoggedInRemindsOnly) {
