@@ -56,12 +56,13 @@ void binding_worker(Context context) {
         ids.push_back(id);
         const Text flow = init_flow_id_of(page, id);
 
-        // The area selected now: a change during a run counts from the next activity.
-        const ClaimSession role_session = claim_session(context);
-        const Text md5 = region::md5str_of(
-            send_request(region::signup_role_query(role_session.area_code), state).body);
-        state.set_role_md5str(md5);
+        // The area selected now, read once for the role query, the sign-up and the
+        // line alike: a change during a run counts from the next activity, and never
+        // sends one area's md5str with another area's code.
         const ClaimSession session = claim_session(context);
+        const Text md5 = region::md5str_of(
+            send_request(region::signup_role_query(session.area_code), state).body);
+        state.set_role_md5str(md5);
         const std::string answer =
             send_request(cf_signup(id, flow, session, md5, request_stamp(context)), state).body;
 
