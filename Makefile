@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test run clean format
+.PHONY: deps configure build test run package clean format
 
 deps:
 	@scripts/install-deps
@@ -24,6 +24,10 @@ test: build
 # of the start-up in $(BUILD)/run/startup.png and the output box on the terminal).
 run: deps
 	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/run
+
+# A Debian package of the program: $(BUILD)/velkor_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,5 +1,6 @@
 // Velkor: start-up, the window loop, and the end of the program.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -8,9 +9,52 @@
 #include "app/qt/qt_ui.h"
 #include "app/qt/startup.h"
 #include "app/threads.h"
+#include "app/version.h"
 #include "platform/http_client.h"
 
+namespace {
+
+// --version and --help are answered before any window exists, so that they work
+// without a display. Options Qt itself takes (-platform and the like) pass on.
+bool answered_command_line(int argc, char** argv) {
+    QCoreApplication::setApplicationName("velkor");
+    QCoreApplication::setApplicationVersion(velkor::program_version);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Velkor: signs you in on the publisher's own login page and claims the rewards of\n"
+        "CF's web activities for you.\n"
+        "\n"
+        "Environment:\n"
+        "  VELKOR_HOSTS=name=value,...  where the publisher's services are (names such as\n"
+        "                               login_host, game_apps_host, activity_center_host);\n"
+        "                               without it Velkor uses the bundled simulator's\n"
+        "                               addresses (velkor-publisher-sim)\n"
+        "  XDG_DATA_HOME                the data folder is $XDG_DATA_HOME/velkor/ (default\n"
+        "                               ~/.local/share/velkor/): data.txt, the area\n"
+        "                               remembered per account, and tolvex.txt, the\n"
+        "                               activity cache");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    parser.parse(arguments);
+    if (parser.isSet(version)) {
+        std::cout << "velkor " << velkor::program_version << "\n";
+        return true;
+    }
+    if (parser.isSet(help)) {
+        std::cout << parser.helpText().toStdString();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (answered_command_line(argc, argv))
+        return 0;
     velkor::prepare_process_environment();
 
     // Process-wide library set-up that must come before any thread.

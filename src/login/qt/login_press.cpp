@@ -2,12 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QPointer>
 #include <iostream>
 #include <memory>
 
 #include "app/threads.h"
+#include "app/version.h"
 #include "login/login.h"
 #include "login/qt/login_browser.h"
 
@@ -61,7 +63,14 @@ QString login_browser_path() {
     if (!given.isEmpty()) {
         return given;
     }
-    return QCoreApplication::applicationDirPath() + "/../lib/" + login_browser_module;
+    // Installed: the library folder's velkor/; in the build tree: lib/ beside bin/.
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString installed =
+        bin + "/" + QString::fromUtf8(installed_module_dir) + "/" + login_browser_module;
+    if (QFileInfo::exists(installed)) {
+        return installed;
+    }
+    return bin + "/../lib/" + login_browser_module;
 }
 
 void run_login_window(Context context, QWidget* parent, AfterLogin after_login) {

@@ -14,8 +14,9 @@ namespace velkor {
 // cannot be loaded, the output box says so and nothing else happens.
 void run_login_window(Context context, QWidget* parent, AfterLogin after_login = {});
 
-// Where the browser module is looked for: $VELKOR_LOGIN_BROWSER when set, else
-// lib/ beside the program's bin/.
+// Where the browser module is looked for: $VELKOR_LOGIN_BROWSER when set, else the
+// installed library folder's velkor/ (relative to the program), else lib/ beside
+// the program's bin/ (the build tree).
 QString login_browser_path();
 
 }  // namespace velkor
