@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test run package clean format
+.PHONY: deps configure build test check sanitized run package fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -20,8 +20,22 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# Starts Velkor against the bundled publisher simulator (headless: a screenshot
-# of the start-up in $(BUILD)/run/startup.png and the output box on the terminal).
+# What CI runs: make test, then every non-window test (fuzz corpus replays
+# included) built with AddressSanitizer and UndefinedBehaviorSanitizer, and again
+# with ThreadSanitizer. Window tests stay in the plain build: Qt itself is not
+# instrumented.
+check: test
+	@$(MAKE) --no-print-directory sanitized SANITIZER=address,undefined SAN_BUILD=$(BUILD)-asan
+	@$(MAKE) --no-print-directory sanitized SANITIZER=thread SAN_BUILD=$(BUILD)-tsan
+
+sanitized: deps
+	cmake -S . -B $(SAN_BUILD) -DVELKOR_SANITIZE=$(SANITIZER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target unit_tests
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 TSAN_OPTIONS=halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 900 -L unit
+
+# Starts Velkor against the bundled publisher simulator (headless: it walks every
+# command, with a picture of each under $(BUILD)/run/ and the output on the terminal).
 run: deps
 	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/run
 

@@ -39,6 +39,14 @@ function(velkor_test name)
   if(ARG_QT)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
   endif()
+  # "gui" tests need Qt's widgets (not instrumented by the sanitizers); the others
+  # are "unit" and also run in the sanitized builds of make check.
+  if(ARG_QT)
+    set(label gui)
+  else()
+    set(label unit)
+    set_property(GLOBAL APPEND PROPERTY VELKOR_UNIT_TARGETS ${name})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300 LABELS ${label})
 endfunction()
