@@ -11,10 +11,11 @@ namespace velkor {
 namespace {
 
 // The partner steps of two presses never interleave their lines: each press's
-// steps run whole, in press order, as they would on one window thread.
+// steps run whole, in press order, as they would on one window thread. Never
+// destroyed: a detached press may still hold it while the program ends.
 std::mutex& partner_turn() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 // Each message of an answer as one line under its title, msg first.
