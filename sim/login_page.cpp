@@ -8,7 +8,7 @@
 
 namespace velkor::sim {
 
-std::string login_page(bool auto_login) {
+std::string login_page(bool auto_login, bool mark_sign_in) {
     std::string page = R"(<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>QQ登录</title>
 <style>
@@ -33,7 +33,11 @@ function signIn() {
   var account = document.getElementById('account').value.replace(/\D/g, '') || ')";
     page += kSimAccount;
     page += R"(';
-  document.cookie = 'pt2gguin=o0' + account + '; path=/';
+)";
+    if (mark_sign_in) {
+        page += "  document.cookie = 'velkor_signed_in_ms=' + Date.now() + '; path=/';\n";
+    }
+    page += R"(  document.cookie = 'pt2gguin=o0' + account + '; path=/';
   document.cookie = 'uin=o0' + account + '; path=/';
   document.cookie = 'skey=)";
     page += kSimSessionKey;
@@ -103,7 +107,7 @@ std::string avatar_picture(const std::string& account) {
 }
 
 void install_login_endpoints(Simulator& sim) {
-    const std::string page = login_page(sim.options().auto_login);
+    const std::string page = login_page(sim.options().auto_login, sim.options().mark_sign_in);
     sim.handle("login_host", "GET", "/cgi-bin/xlogin",
                [page](const httplib::Request&, httplib::Response& res) {
                    res.set_content(page, "text/html; charset=utf-8");

@@ -13,7 +13,8 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: publisher_sim [--port-base N] [--log FILE] [--auto-login]\n";
+    std::cerr
+        << "usage: publisher_sim [--port-base N] [--log FILE] [--auto-login] [--mark-sign-in]\n";
     return 2;
 }
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
             log_file = argv[++i];
         } else if (arg == "--auto-login") {
             options.auto_login = true;
+        } else if (arg == "--mark-sign-in") {
+            options.mark_sign_in = true;
         } else {
             return usage();
         }

@@ -54,6 +54,9 @@ struct SimulatorOptions {
     int port_base = 0;
     std::ostream* log = nullptr;  // one line per request when set
     bool auto_login = false;      // the login page signs in by itself
+    // The login page also sets velkor_signed_in_ms=<its clock in ms> when it signs
+    // in, so that a run can tell how soon the program noticed the sign-in.
+    bool mark_sign_in = false;
 };
 
 class Simulator {

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -122,6 +123,30 @@ AutomatedRun::AutomatedRun(const Automation& automation, QApplication& app, Main
     }
 }
 
+void AutomatedRun::watch_login() {
+    // The simulator's page (with --mark-sign-in) notes when it signed in; the lag
+    // to logged_in is how long the program took to notice.
+    auto* watch = new QTimer(window_);
+    QObject::connect(watch, &QTimer::timeout, window_, [this, watch] {
+        const AppState& state = *window_->context().state;
+        if (!state.logged_in())
+            return;
+        watch->stop();
+        const Text cookies = state.cookie_text();
+        const std::string_view name = "velkor_signed_in_ms=";
+        const int at = find(cookies, name);
+        if (at < 0)
+            return;
+        const long long signed_in = to_int(std::string_view(cookies).substr(at - 1 + name.size()));
+        const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+        if (signed_in > 0)
+            sign_in_lag_ms_ = now - signed_in;
+    });
+    watch->start(2);
+}
+
 void AutomatedRun::after_startup() {
     resident_ = resident_kib();
     if (!automation_.screenshot.empty() &&
@@ -131,6 +156,7 @@ void AutomatedRun::after_startup() {
 }
 
 void AutomatedRun::start_login() {
+    watch_login();
     resident_before_login_ = resident_kib();
     login_press_ms_ = ms_since_process_start();
     auto* watch = new QTimer(window_);
@@ -158,6 +184,7 @@ void AutomatedRun::start_walk() {
         settings.grab_flow_id = grab[1];
     }
     resident_before_login_ = resident_kib();
+    watch_login();
     walk_ = new RoadWalk(*window_, settings, [this] { window_->close(); });
     walk_->start();
 }
@@ -200,6 +227,10 @@ void AutomatedRun::finish(MainWindow& window) const {
         std::cerr << "velkor: welcome box up " << welcome_ms_
                   << " ms after process start; resident memory after start-up "
                   << (resident_ >= 0 ? resident_ / 1024.0 : -1.0) << " MiB\n";
+        if (sign_in_lag_ms_ >= 0) {
+            std::cerr << "velkor: the login was noticed " << sign_in_lag_ms_
+                      << " ms after the page signed in\n";
+        }
         if (automation_.auto_login) {
             std::cerr << "velkor: logged in " << (logged_in_ms_ - login_press_ms_)
                       << " ms after the login press; resident memory before the login "

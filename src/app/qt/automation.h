@@ -63,6 +63,7 @@ class AutomatedRun {
     void after_startup();
     void start_login();
     void start_walk();
+    void watch_login();
 
     Automation automation_;
     MainWindow* window_;
@@ -72,6 +73,7 @@ class AutomatedRun {
     long long login_press_ms_ = -1, logged_in_ms_ = -1;
     long long resident_before_login_ = -1, resident_after_login_ = -1;
     RoadWalk* walk_ = nullptr;
+    long long sign_in_lag_ms_ = -1;  // from the page's sign-in to logged_in
 };
 
 }  // namespace velkor
