@@ -31,6 +31,14 @@ const Step kSteps[] = {
 RoadWalk::RoadWalk(MainWindow& window, Settings settings, std::function<void()> done)
     : QObject(&window), window_(window), settings_(std::move(settings)), done_(std::move(done)) {}
 
+bool RoadWalk::finished() const {
+    return step_ >= std::size(kSteps);
+}
+
+size_t RoadWalk::command_count() const {
+    return std::size(kSteps);
+}
+
 void RoadWalk::start() {
     next();
 }
