@@ -222,6 +222,11 @@ void AutomatedRun::finish(MainWindow& window) const {
         }
         std::fprintf(stderr, "  %-12s %7lld ms; resident memory %.1f MiB\n", "all", total,
                      resident_kib() / 1024.0);
+        // A walk stopped by VELKOR_EXIT_AFTER_MS printed only part of the road.
+        if (!walk_->finished()) {
+            std::fprintf(stderr, "velkor: the walk was cut short after %zu of %zu commands\n",
+                         walk_->timings().size(), walk_->command_count());
+        }
     }
     if (automation_.startup_report) {
         std::cerr << "velkor: welcome box up " << welcome_ms_

@@ -31,6 +31,14 @@ const Step kSteps[] = {
 RoadWalk::RoadWalk(MainWindow& window, Settings settings, std::function<void()> done)
     : QObject(&window), window_(window), settings_(std::move(settings)), done_(std::move(done)) {}
 
+bool RoadWalk::finished() const {
+    return step_ >= std::size(kSteps);
+}
+
+size_t RoadWalk::command_count() const {
+    return std::size(kSteps);
+}
+
 void RoadWalk::start() {
     next();
 }
@@ -60,8 +68,13 @@ void RoadWalk::next() {
     const Step& step = kSteps[step_];
     if (std::string(step.control) == "按钮_活动抢领1") {
         // A target a few seconds ahead, as a user would type it.
-        const auto at = platform::local_time_at(platform::local_ms(window_.context().clock->now()) +
-                                                settings_.grab_lead_s * 1000);
+        const long long now_ms = platform::local_ms(window_.context().clock->now());
+        auto at = platform::local_time_at(now_ms + settings_.grab_lead_s * 1000);
+        // The clock text leaves a zero second out, so a target typed with second 0
+        // is never met: go one second further.
+        if (at.second == 0) {
+            at = platform::local_time_at(now_ms + (settings_.grab_lead_s + 1) * 1000);
+        }
         window_.edit_box(EditBox::hour)->setText(QString::number(at.hour));
         window_.edit_box(EditBox::minute)->setText(QString::number(at.minute));
         window_.edit_box(EditBox::second)->setText(QString::number(at.second));

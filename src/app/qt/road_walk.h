@@ -33,6 +33,9 @@ class RoadWalk final : public QObject {
     void start();
 
     const std::vector<Timing>& timings() const { return timings_; }
+    // Every command was pressed and has ended.
+    bool finished() const;
+    size_t command_count() const;
 
   private:
     void next();
