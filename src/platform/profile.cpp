@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 
 namespace velkor::platform {
 namespace {
@@ -112,11 +115,19 @@ std::string one_line(std::string_view s) {
 
 enum class read_result { ok, missing, failed };
 
-read_result read_whole_file(const std::string& path, std::string& out) {
+std::string reason(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+read_result read_whole_file(const std::string& path, std::string& out, std::string& why) {
     out.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? read_result::missing : read_result::failed;
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return read_result::missing;
+        }
+        why = reason(errno);
+        return read_result::failed;
     }
     char buffer[65536];
     for (;;) {
@@ -125,6 +136,7 @@ read_result read_whole_file(const std::string& path, std::string& out) {
             continue;
         }
         if (got < 0) {
+            why = reason(errno);
             ::close(fd);
             return read_result::failed;
         }
@@ -143,6 +155,9 @@ bool write_all(int fd, const std::string& bytes) {
         const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (put < 0 && errno == EINTR) {
             continue;
+        }
+        if (put == 0) {
+            errno = EIO;  // no progress and no error: never loop on it
         }
         if (put <= 0) {
             return false;
@@ -188,11 +203,13 @@ void sync_folder(const fs::path& dir) {
 }
 
 // The new contents go to a temporary file beside the target, are synced, and only then
-// take the target's name: a reader or a crash sees the old file or the new one.
-bool replace_file(const std::string& path, const std::string& bytes) {
+// take the target's name: a reader or a crash sees the old file or the new one. On
+// failure `why` says why; it stays empty when the commit hook abandoned the write.
+bool replace_file(const std::string& path, const std::string& bytes, std::string& why) {
     const fs::path target(path);
     const fs::path dir = target.parent_path();
     if (!make_folders(dir)) {
+        why = reason(errno);
         return false;
     }
     mode_t mode = 0600;
@@ -205,11 +222,17 @@ bool replace_file(const std::string& path, const std::string& bytes) {
         path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
+        why = reason(errno);
         return false;
     }
     bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
+        why = reason(error);
         ::unlink(temp.c_str());
         return false;
     }
@@ -217,11 +240,20 @@ bool replace_file(const std::string& path, const std::string& bytes) {
         return false;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
+        why = reason(errno);
         ::unlink(temp.c_str());
         return false;
     }
     sync_folder(dir);
     return true;
+}
+
+// One line per failed write, so that the user learns why a setting did not stick.
+void report_failure(const std::string& path, const std::string& why) {
+    try {
+        std::cerr << ("velkor: could not write " + path + ": " + why + "\n") << std::flush;
+    } catch (...) {
+    }
 }
 
 // One lock per file, keyed by the canonical path so that two spellings of one file share it.
@@ -323,29 +355,44 @@ void profile_document::set(std::string_view section, std::string_view key, std::
 }
 
 std::string read_profile(const std::string& path, std::string_view section, std::string_view key) {
-    std::string bytes;
-    if (read_whole_file(path, bytes) != read_result::ok) {
-        return {};
+    try {
+        std::string bytes;
+        std::string why;
+        if (read_whole_file(path, bytes, why) != read_result::ok) {
+            return {};
+        }
+        return profile_document(bytes).get(section, key).value_or(std::string());
+    } catch (...) {
+        return {};  // out of memory on a file too large to hold
     }
-    return profile_document(bytes).get(section, key).value_or(std::string());
 }
 
 bool update_profile(const std::string& path, const std::function<bool(profile_document&)>& change) {
+    std::string why;
     try {
         std::lock_guard<std::mutex> lock(path_lock(path));
         std::string bytes;
         // A file that exists but cannot be read is never replaced by a fresh one.
-        if (read_whole_file(path, bytes) == read_result::failed) {
-            return false;
+        if (read_whole_file(path, bytes, why) != read_result::failed) {
+            profile_document doc(bytes);
+            if (!change(doc)) {
+                return false;
+            }
+            if (replace_file(path, doc.bytes(), why)) {
+                return true;
+            }
         }
-        profile_document doc(bytes);
-        if (!change(doc)) {
-            return false;
-        }
-        return replace_file(path, doc.bytes());
+    } catch (const std::bad_alloc&) {
+        why = "out of memory";  // the old file stays
+    } catch (const std::exception& e) {
+        why = e.what();
     } catch (...) {
-        return false;  // out of memory or a failing callback: the old file stays
+        why = "unexpected error";
     }
+    if (!why.empty()) {
+        report_failure(path, why);
+    }
+    return false;
 }
 
 bool write_profile(const std::string& path, std::string_view section, std::string_view key,
@@ -374,7 +421,16 @@ bool delete_file(const std::string& path) {
 }
 
 bool set_hidden(const std::string& path) {
-    return ::chmod(path.c_str(), 0600) == 0;
+    if (::chmod(path.c_str(), 0600) == 0) {
+        return true;
+    }
+    const int error = errno;
+    try {
+        std::cerr << ("velkor: could not make " + path + " private: " + reason(error) + "\n")
+                  << std::flush;
+    } catch (...) {
+    }
+    return false;
 }
 
 std::string data_dir() {
