@@ -119,14 +119,28 @@ std::string reason(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
 
+// Only a regular file is read: a FIFO would block the caller and a device such as
+// /dev/zero would never end. O_NONBLOCK keeps the open itself from waiting on a FIFO.
 read_result read_whole_file(const std::string& path, std::string& out, std::string& why) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return read_result::missing;
         }
         why = reason(errno);
+        return read_result::failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        why = reason(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        why = reason(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    }
+    if (!why.empty()) {
+        ::close(fd);
         return read_result::failed;
     }
     char buffer[65536];

@@ -12,6 +12,8 @@
 // - every write replaces the file atomically (temporary file beside it, fsync, rename), so a
 //   crash leaves the old file or the new one, never a half file;
 // - a write that fails says so on standard error, one line naming the file and the reason;
+// - only regular files are read: anything else in a file's place (a FIFO, a device) reads
+//   as empty and is never written over;
 // - writers in one process are serialised per file, and read-modify-write changes
 //   (update_profile, append_profile_value) happen under that lock, so none is lost.
 // Nothing here throws.

@@ -1,5 +1,5 @@
-// Writes that cannot succeed: each says why on standard error and leaves everything as it
-// was.
+// Writes that cannot succeed and files that are not what they should be: a failed write says
+// why on standard error and leaves everything as it was; reads never hang or crash.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 
 #include "platform/codepage.h"
@@ -247,6 +249,85 @@ TEST_F(ProfileFailure, FailedHideSaysWhy) {
     EXPECT_FALSE(set_hidden(missing));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "velkor: could not make " + missing + " private: No such file or directory\n");
+}
+
+// Files that no write of ours produced: each reads as empty values, quickly, and a write
+// either keeps their lines or (for what is not a file) refuses with a reason.
+struct ReadCase {
+    const char* name;
+    std::function<void(const fs::path& file)> make;
+    const char* value;          // read_profile(file, "user", "12345"), in UTF-8
+    const char* write_failure;  // nullptr: the write succeeds and keeps the old lines
+};
+
+std::string garbage(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string out(size, '\0');
+    for (char& c : out) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    return out;
+}
+
+const ReadCase kReads[] = {
+    {"missing", [](const fs::path&) {}, "", nullptr},
+    {"empty", [](const fs::path& f) { put(f, ""); }, "", nullptr},
+    {"binary garbage", [](const fs::path& f) { put(f, garbage(1 << 20, 7)); }, "", nullptr},
+    {"garbage without line breaks",
+     [](const fs::path& f) {
+         std::string g = garbage(1 << 20, 8);
+         std::replace(g.begin(), g.end(), '\n', '[');
+         put(f, g);
+     },
+     "", nullptr},
+    {"20 MB of lines, the key last",
+     [](const fs::path& f) {
+         std::string big;
+         big.reserve(21 << 20);
+         for (int n = 0; big.size() < (20u << 20); ++n) {
+             big += "[s" + std::to_string(n) + "]\r\nkey=" + std::string(40, 'x') + "\r\n";
+         }
+         put(f, big + "[user]\r\n12345=" + utf8_to_gbk("移动专区") + "\r\n");
+     },
+     "移动专区", nullptr},
+    {"one 20 MB line", [](const fs::path& f) { put(f, std::string(20 << 20, '[')); }, "", nullptr},
+    {"a FIFO", [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, "",
+     "not a regular file"},
+    {"a link to an endless device", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
+     "", "not a regular file"},
+};
+
+TEST_F(ProfileFailure, OddFilesReadAsEmptyValues) {
+    for (const ReadCase& c : kReads) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = root_ / (std::string("read-") + std::to_string(&c - kReads));
+        c.make(file);
+        const std::string value = utf8_to_gbk(c.value);
+        EXPECT_EQ(read_profile(file.string(), "user", "12345"), value);
+        EXPECT_EQ(read_profile(file.string(), "user", "none"), "");
+        const fs::file_type type = fs::symlink_status(file).type();
+        const std::string before = type == fs::file_type::regular ? slurp(file) : "";
+
+        ::testing::internal::CaptureStderr();
+        const bool written = write_profile(file.string(), "other", "k", "v");
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        if (c.write_failure) {
+            EXPECT_FALSE(written);
+            EXPECT_EQ(said,
+                      "velkor: could not write " + file.string() + ": " + c.write_failure + "\n");
+            EXPECT_EQ(fs::symlink_status(file).type(), type);
+            continue;
+        }
+        EXPECT_TRUE(written);
+        EXPECT_EQ(said, "");
+        EXPECT_EQ(read_profile(file.string(), "other", "k"), "v");
+        EXPECT_EQ(read_profile(file.string(), "user", "12345"), value);
+        // Every old line is still there, ahead of the new section.
+        const std::string after = slurp(file);
+        const std::string kept = profile_document(before).bytes();
+        EXPECT_EQ(after.compare(0, kept.size(), kept), 0);
+        EXPECT_EQ(after.substr(kept.size()), "[other]\r\nk=v\r\n");
+    }
 }
 
 }  // namespace
