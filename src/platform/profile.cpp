@@ -1,12 +1,15 @@
 #include "platform/profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -216,6 +219,47 @@ void sync_folder(const fs::path& dir) {
     }
 }
 
+// "<name>.tmp-<pid>-<n>" is a temporary file of `target`; its pid, or 0.
+pid_t temp_owner(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return 0;
+    }
+    name.remove_prefix(prefix.size());
+    pid_t pid = 0;
+    auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (ec != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '-') {
+        return 0;
+    }
+    const char* const last = name.data() + name.size();
+    unsigned long n = 0;
+    auto [tail, ec2] = std::from_chars(end + 1, last, n);
+    return ec2 == std::errc() && tail == last ? pid : 0;
+}
+
+// A writer killed between creating its temporary file and the rename leaves that file
+// behind; without this every such crash would add one for good. Ours are never in flight
+// here (the caller holds the file's lock), nor are those of processes that have ended; a
+// running process's file is left to it.
+void remove_stale_temps(const fs::path& target) {
+    const fs::path dir = target.parent_path();
+    const std::string prefix = target.filename().string() + ".tmp-";
+    DIR* folder = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(folder)) {
+        const pid_t pid = temp_owner(entry->d_name, prefix);
+        if (pid > 0 && (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH))) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    for (const std::string& name : stale) {
+        ::unlinkat(::dirfd(folder), name.c_str(), 0);
+    }
+    ::closedir(folder);
+}
+
 // The new contents go to a temporary file beside the target, are synced, and only then
 // take the target's name: a reader or a crash sees the old file or the new one. On
 // failure `why` says why; it stays empty when the commit hook abandoned the write.
@@ -226,6 +270,7 @@ bool replace_file(const std::string& path, const std::string& bytes, std::string
         why = reason(errno);
         return false;
     }
+    remove_stale_temps(target);
     mode_t mode = 0600;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {

@@ -10,7 +10,8 @@
 // - a line break inside a name or value is written as a blank, so no value can add lines or
 //   sections of its own;
 // - every write replaces the file atomically (temporary file beside it, fsync, rename), so a
-//   crash leaves the old file or the new one, never a half file;
+//   crash leaves the old file or the new one, never a half file; what a crash leaves under
+//   a temporary name is removed by the next write of that file;
 // - a write that fails says so on standard error, one line naming the file and the reason;
 // - only regular files are read: anything else in a file's place (a FIFO, a device) reads
 //   as empty and is never written over;
@@ -71,8 +72,8 @@ std::string data_file(std::string_view name);
 
 // Tests only: called when the new contents are complete and synced in `temp_path`, just
 // before they replace the file. Returning false abandons the write there, as a crash would
-// (the temporary file stays behind; no line is written on standard error). An empty function
-// removes the hook.
+// (the temporary file stays behind until the next write; no line is written on standard
+// error). An empty function removes the hook.
 void set_profile_commit_hook(std::function<bool(const std::string& temp_path)> hook);
 
 }  // namespace velkor::platform
