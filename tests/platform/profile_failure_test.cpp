@@ -132,12 +132,19 @@ const FailureCase kFailures[] = {
                      return cannot("cannot chown");
                  }
              }
-             ::chmod(folder.c_str(), 0555);
-             ::setfsuid(kNobody);
-             s.in_force = std::shared_ptr<void>(nullptr, [](void*) { ::setfsuid(0); });
-         } else {
-             ::chmod(folder.c_str(), 0555);
          }
+         ::chmod(folder.c_str(), 0555);
+         const bool as_nobody = ::geteuid() == 0;
+         if (as_nobody) {
+             ::setfsuid(kNobody);
+         }
+         // Writable again afterwards, so that the folder can be removed.
+         s.in_force = std::shared_ptr<void>(nullptr, [folder, as_nobody](void*) {
+             if (as_nobody) {
+                 ::setfsuid(0);
+             }
+             ::chmod(folder.c_str(), 0755);
+         });
          return s;
      }},
     {"read-only file system", "Read-only file system",
