@@ -1,17 +1,23 @@
 #include "platform/profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 
 namespace velkor::platform {
 namespace {
@@ -112,11 +118,33 @@ std::string one_line(std::string_view s) {
 
 enum class read_result { ok, missing, failed };
 
-read_result read_whole_file(const std::string& path, std::string& out) {
+std::string reason(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// Only a regular file is read: a FIFO would block the caller and a device such as
+// /dev/zero would never end. O_NONBLOCK keeps the open itself from waiting on a FIFO.
+read_result read_whole_file(const std::string& path, std::string& out, std::string& why) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? read_result::missing : read_result::failed;
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return read_result::missing;
+        }
+        why = reason(errno);
+        return read_result::failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        why = reason(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        why = reason(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    }
+    if (!why.empty()) {
+        ::close(fd);
+        return read_result::failed;
     }
     char buffer[65536];
     for (;;) {
@@ -125,6 +153,7 @@ read_result read_whole_file(const std::string& path, std::string& out) {
             continue;
         }
         if (got < 0) {
+            why = reason(errno);
             ::close(fd);
             return read_result::failed;
         }
@@ -143,6 +172,9 @@ bool write_all(int fd, const std::string& bytes) {
         const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (put < 0 && errno == EINTR) {
             continue;
+        }
+        if (put == 0) {
+            errno = EIO;  // no progress and no error: never loop on it
         }
         if (put <= 0) {
             return false;
@@ -187,14 +219,58 @@ void sync_folder(const fs::path& dir) {
     }
 }
 
+// "<name>.tmp-<pid>-<n>" is a temporary file of `target`; its pid, or 0.
+pid_t temp_owner(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return 0;
+    }
+    name.remove_prefix(prefix.size());
+    pid_t pid = 0;
+    auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (ec != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '-') {
+        return 0;
+    }
+    const char* const last = name.data() + name.size();
+    unsigned long n = 0;
+    auto [tail, ec2] = std::from_chars(end + 1, last, n);
+    return ec2 == std::errc() && tail == last ? pid : 0;
+}
+
+// A writer killed between creating its temporary file and the rename leaves that file
+// behind; without this every such crash would add one for good. Ours are never in flight
+// here (the caller holds the file's lock), nor are those of processes that have ended; a
+// running process's file is left to it.
+void remove_stale_temps(const fs::path& target) {
+    const fs::path dir = target.parent_path();
+    const std::string prefix = target.filename().string() + ".tmp-";
+    DIR* folder = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(folder)) {
+        const pid_t pid = temp_owner(entry->d_name, prefix);
+        if (pid > 0 && (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH))) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    for (const std::string& name : stale) {
+        ::unlinkat(::dirfd(folder), name.c_str(), 0);
+    }
+    ::closedir(folder);
+}
+
 // The new contents go to a temporary file beside the target, are synced, and only then
-// take the target's name: a reader or a crash sees the old file or the new one.
-bool replace_file(const std::string& path, const std::string& bytes) {
+// take the target's name: a reader or a crash sees the old file or the new one. On
+// failure `why` says why; it stays empty when the commit hook abandoned the write.
+bool replace_file(const std::string& path, const std::string& bytes, std::string& why) {
     const fs::path target(path);
     const fs::path dir = target.parent_path();
     if (!make_folders(dir)) {
+        why = reason(errno);
         return false;
     }
+    remove_stale_temps(target);
     mode_t mode = 0600;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
@@ -205,11 +281,17 @@ bool replace_file(const std::string& path, const std::string& bytes) {
         path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
+        why = reason(errno);
         return false;
     }
     bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
+        why = reason(error);
         ::unlink(temp.c_str());
         return false;
     }
@@ -217,11 +299,20 @@ bool replace_file(const std::string& path, const std::string& bytes) {
         return false;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
+        why = reason(errno);
         ::unlink(temp.c_str());
         return false;
     }
     sync_folder(dir);
     return true;
+}
+
+// One line per failed write, so that the user learns why a setting did not stick.
+void report_failure(const std::string& path, const std::string& why) {
+    try {
+        std::cerr << ("velkor: could not write " + path + ": " + why + "\n") << std::flush;
+    } catch (...) {
+    }
 }
 
 // One lock per file, keyed by the canonical path so that two spellings of one file share it.
@@ -323,29 +414,44 @@ void profile_document::set(std::string_view section, std::string_view key, std::
 }
 
 std::string read_profile(const std::string& path, std::string_view section, std::string_view key) {
-    std::string bytes;
-    if (read_whole_file(path, bytes) != read_result::ok) {
-        return {};
+    try {
+        std::string bytes;
+        std::string why;
+        if (read_whole_file(path, bytes, why) != read_result::ok) {
+            return {};
+        }
+        return profile_document(bytes).get(section, key).value_or(std::string());
+    } catch (...) {
+        return {};  // out of memory on a file too large to hold
     }
-    return profile_document(bytes).get(section, key).value_or(std::string());
 }
 
 bool update_profile(const std::string& path, const std::function<bool(profile_document&)>& change) {
+    std::string why;
     try {
         std::lock_guard<std::mutex> lock(path_lock(path));
         std::string bytes;
         // A file that exists but cannot be read is never replaced by a fresh one.
-        if (read_whole_file(path, bytes) == read_result::failed) {
-            return false;
+        if (read_whole_file(path, bytes, why) != read_result::failed) {
+            profile_document doc(bytes);
+            if (!change(doc)) {
+                return false;
+            }
+            if (replace_file(path, doc.bytes(), why)) {
+                return true;
+            }
         }
-        profile_document doc(bytes);
-        if (!change(doc)) {
-            return false;
-        }
-        return replace_file(path, doc.bytes());
+    } catch (const std::bad_alloc&) {
+        why = "out of memory";  // the old file stays
+    } catch (const std::exception& e) {
+        why = e.what();
     } catch (...) {
-        return false;  // out of memory or a failing callback: the old file stays
+        why = "unexpected error";
     }
+    if (!why.empty()) {
+        report_failure(path, why);
+    }
+    return false;
 }
 
 bool write_profile(const std::string& path, std::string_view section, std::string_view key,
@@ -374,7 +480,16 @@ bool delete_file(const std::string& path) {
 }
 
 bool set_hidden(const std::string& path) {
-    return ::chmod(path.c_str(), 0600) == 0;
+    if (::chmod(path.c_str(), 0600) == 0) {
+        return true;
+    }
+    const int error = errno;
+    try {
+        std::cerr << ("velkor: could not make " + path + " private: " + reason(error) + "\n")
+                  << std::flush;
+    } catch (...) {
+    }
+    return false;
 }
 
 std::string data_dir() {

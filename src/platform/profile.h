@@ -10,7 +10,11 @@
 // - a line break inside a name or value is written as a blank, so no value can add lines or
 //   sections of its own;
 // - every write replaces the file atomically (temporary file beside it, fsync, rename), so a
-//   crash leaves the old file or the new one, never a half file;
+//   crash leaves the old file or the new one, never a half file; what a crash leaves under
+//   a temporary name is removed by the next write of that file;
+// - a write that fails says so on standard error, one line naming the file and the reason;
+// - only regular files are read: anything else in a file's place (a FIFO, a device) reads
+//   as empty and is never written over;
 // - writers in one process are serialised per file, and read-modify-write changes
 //   (update_profile, append_profile_value) happen under that lock, so none is lost.
 // Nothing here throws.
@@ -56,7 +60,8 @@ bool update_profile(const std::string& path, const std::function<bool(profile_do
 // Deleting a file that does not exist is no error.
 bool delete_file(const std::string& path);
 // Linux has no hidden attribute; the file is made readable by its owner only (0600), which
-// keeps the account's data from other users. False when the file is missing.
+// keeps the account's data from other users. False (with a line on standard error) when
+// that fails, as for a missing file.
 bool set_hidden(const std::string& path);
 
 // $XDG_DATA_HOME/velkor/ (default ~/.local/share/velkor/), with the trailing slash. The
@@ -67,7 +72,8 @@ std::string data_file(std::string_view name);
 
 // Tests only: called when the new contents are complete and synced in `temp_path`, just
 // before they replace the file. Returning false abandons the write there, as a crash would
-// (the temporary file stays behind). An empty function removes the hook.
+// (the temporary file stays behind until the next write; no line is written on standard
+// error). An empty function removes the hook.
 void set_profile_commit_hook(std::function<bool(const std::string& temp_path)> hook);
 
 }  // namespace velkor::platform

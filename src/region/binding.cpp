@@ -1,7 +1,5 @@
 #include "region/binding.h"
 
-#include <iostream>
-
 #include "app/threads.h"
 #include "claim/session.h"
 #include "platform/profile.h"
@@ -24,11 +22,11 @@ void bind_run(Context context, int area_index, Text area_text) {
     ui.append_output(role.empty() ? gbk("在该服务器上未获取到角色信息！请重新绑定\r\n")
                                   : gbk("ID：") + role + "\r\n");
     // Remembered whatever the lookup found. The file lies in the user's own data
-    // folder, readable by the user alone; there is no hidden attribute to set.
+    // folder, readable by the user alone; there is no hidden attribute to set. Both
+    // calls report their own failure on standard error.
     const std::string path = area_memory_path();
-    if (!platform::write_profile(path, "user", state.uin(), area_text) ||
-        !platform::set_hidden(path)) {
-        std::cerr << "velkor: could not remember the area in " << path << "\n" << std::flush;
+    if (platform::write_profile(path, "user", state.uin(), area_text)) {
+        platform::set_hidden(path);
     }
     binding_worker(context);
 }

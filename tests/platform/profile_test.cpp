@@ -147,6 +147,38 @@ TEST_F(Profile, CrashBeforeRenameLeavesTheOldFile) {
     EXPECT_EQ(read_profile(file_, "user", "1"), "new");
 }
 
+TEST_F(Profile, NextWriteRemovesWhatEndedWritersLeft) {
+    ASSERT_TRUE(write_profile(file_, "user", "1", "old"));
+    const std::string ended = "99999999";  // above any pid_max: no such process
+    const std::string ours = std::to_string(::getpid());
+    const std::string running = std::to_string(::getppid());
+    const std::vector<std::string> stale = {"data.txt.tmp-" + ended + "-0",
+                                            "data.txt.tmp-" + ours + "-7"};
+    const std::vector<std::string> kept = {
+        "data.txt.tmp-" + running + "-3",  // another process may still rename it
+        "other.txt.tmp-" + ended + "-0",   // another file's
+        "data.txt.tmp-" + ended,           // not a name of ours
+        "data.txt.tmp-" + ended + "-1x",
+        "data.txt.tmp-x-1",
+        "data.txt.tmp--5-1",
+        "data.txt.tmp-0-1"};
+    for (const auto& names : {stale, kept}) {
+        for (const std::string& name : names) {
+            put(dir_ / name, "[user]\r\n1=leftover\r\n");
+        }
+    }
+    EXPECT_EQ(read_profile(file_, "user", "1"), "old");  // never read in the file's place
+
+    ASSERT_TRUE(write_profile(file_, "user", "1", "new"));
+    for (const std::string& name : stale) {
+        EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+    }
+    for (const std::string& name : kept) {
+        EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+    }
+    EXPECT_EQ(read_profile(file_, "user", "1"), "new");
+}
+
 TEST_F(Profile, FailuresLeaveFilesAlone) {
     const fs::path folder = dir_ / "folder";
     fs::create_directory(folder);
