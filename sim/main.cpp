@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     }
     // Answers that name other hosts (activity links) use the addresses served here.
     sim.point_endpoints_here();
-    std::cout << "VELKOR_HOSTS=" << sim.hosts_spec() << std::endl;
+    std::cout << "VELKOR_HOSTS=" << sim.hosts_setting() << std::endl;
 
     int received = 0;
     sigwait(&signals, &received);

@@ -505,15 +505,15 @@ std::string Simulator::address(std::string_view host_name) const {
     return "127.0.0.1:" + std::to_string(port(host_name));
 }
 
-std::string Simulator::hosts_spec() const {
-    std::string spec;
+std::string Simulator::hosts_setting() const {
+    std::string setting;
     for (const Impl::Port& p : impl_->ports) {
-        if (!spec.empty()) {
-            spec += ',';
+        if (!setting.empty()) {
+            setting += ',';
         }
-        spec += p.host_name + '=' + address(p.host_name);
+        setting += p.host_name + '=' + address(p.host_name);
     }
-    return spec;
+    return setting;
 }
 
 void Simulator::point_endpoints_here() const {

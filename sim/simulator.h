@@ -79,7 +79,7 @@ class Simulator {
     int port(std::string_view host_name) const;
     std::string address(std::string_view host_name) const;  // "127.0.0.1:PORT"
     // The VELKOR_HOSTS value that points every host at this simulator.
-    std::string hosts_spec() const;
+    std::string hosts_setting() const;
     // Sets the host values of the endpoint table to this simulator (tests).
     void point_endpoints_here() const;
 

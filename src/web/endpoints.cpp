@@ -52,13 +52,13 @@ class Table {
         return values_.find(name) != values_.end();
     }
 
-    void apply(std::string_view spec, std::ostream& err, bool from_environment) {
+    void apply(std::string_view setting, std::ostream& err, bool from_environment) {
         std::lock_guard lock(mutex_);
         if (!from_environment) {
             ensure_environment();
         }
         environment_read_ = true;
-        apply_locked(spec, err);
+        apply_locked(setting, err);
     }
 
     void reset() {
@@ -83,8 +83,8 @@ class Table {
             return;
         }
         environment_read_ = true;
-        if (const char* spec = std::getenv("VELKOR_HOSTS")) {
-            apply_locked(spec, std::cerr);
+        if (const char* setting = std::getenv("VELKOR_HOSTS")) {
+            apply_locked(setting, std::cerr);
         }
     }
 
@@ -107,14 +107,14 @@ class Table {
         return s;
     }
 
-    void apply_locked(std::string_view spec, std::ostream& err) {
+    void apply_locked(std::string_view setting, std::ostream& err) {
         size_t pos = 0;
-        while (pos <= spec.size()) {
-            size_t end = spec.find(',', pos);
+        while (pos <= setting.size()) {
+            size_t end = setting.find(',', pos);
             if (end == std::string_view::npos) {
-                end = spec.size();
+                end = setting.size();
             }
-            const std::string_view item = trimmed(spec.substr(pos, end - pos));
+            const std::string_view item = trimmed(setting.substr(pos, end - pos));
             pos = end + 1;
             if (item.empty()) {
                 continue;  // "a=b," or ",,": nothing meant
@@ -177,13 +177,13 @@ bool is_known(std::string_view name) {
     return table().is_known(name);
 }
 
-void apply_overrides(std::string_view spec, std::ostream& err) {
-    table().apply(spec, err, false);
+void apply_overrides(std::string_view setting, std::ostream& err) {
+    table().apply(setting, err, false);
 }
 
 void load_from_environment() {
-    if (const char* spec = std::getenv("VELKOR_HOSTS")) {
-        table().apply(spec, std::cerr, true);
+    if (const char* setting = std::getenv("VELKOR_HOSTS")) {
+        table().apply(setting, std::cerr, true);
     }
 }
 

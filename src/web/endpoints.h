@@ -25,7 +25,7 @@ const std::vector<std::string>& fragment_names();
 
 // "name=value,name=value": every unknown name or malformed item gets one line
 // on err and is otherwise ignored; the good items are applied.
-void apply_overrides(std::string_view spec, std::ostream& err);
+void apply_overrides(std::string_view setting, std::ostream& err);
 // Applies VELKOR_HOSTS, when set, reporting on standard error.
 void load_from_environment();
 // Back to the built-in values; the environment is not read again by itself.

@@ -442,7 +442,7 @@ TEST_F(RoadTest, WalksTheWholeRoadAgainstTheSimulator) {
         "QT_QPA_PLATFORM=offscreen",
         "VELKOR_WALK_ROAD=1",
         "VELKOR_AUTOCLOSE_WELCOME=1",
-        "VELKOR_HOSTS=" + sim.hosts_spec(),
+        "VELKOR_HOSTS=" + sim.hosts_setting(),
         "VELKOR_EXIT_AFTER_MS=150000",
         "XDG_DATA_HOME=" + (root_ / "data").string(),
         "XDG_CACHE_HOME=" + (root_ / "cache").string(),

@@ -40,7 +40,7 @@ TEST_F(Endpoints, DefaultsPointAtTheSimulatorsFixedPorts) {
 
 TEST_F(Endpoints, OverridesApplyGoodItemsAndReportTheRest) {
     struct Case {
-        const char* spec;
+        const char* setting;
         const char* login_host;
         const char* support_host;
         int error_lines;
@@ -54,10 +54,10 @@ TEST_F(Endpoints, OverridesApplyGoodItemsAndReportTheRest) {
     for (const Case& c : cases) {
         endpoints::reset_to_defaults();
         std::ostringstream err;
-        endpoints::apply_overrides(c.spec, err);
-        EXPECT_EQ(endpoints::get("login_host"), c.login_host) << c.spec;
-        EXPECT_EQ(endpoints::get("support_host"), c.support_host) << c.spec;
-        EXPECT_EQ(line_count(err.str()), c.error_lines) << c.spec << "\n" << err.str();
+        endpoints::apply_overrides(c.setting, err);
+        EXPECT_EQ(endpoints::get("login_host"), c.login_host) << c.setting;
+        EXPECT_EQ(endpoints::get("support_host"), c.support_host) << c.setting;
+        EXPECT_EQ(line_count(err.str()), c.error_lines) << c.setting << "\n" << err.str();
     }
 }
 

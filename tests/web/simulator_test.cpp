@@ -226,11 +226,11 @@ TEST(Simulator, RequestsAreTimedWhenTheirHeadersArriveAndLoggedToTheMicrosecond)
     EXPECT_EQ(std::stoll(m[1].str()), micros);
 }
 
-TEST(Simulator, HostsSpecNamesEveryHost) {
+TEST(Simulator, HostsSettingNamesEveryHost) {
     test::SimFixture fixture;
-    const std::string spec = fixture.sim().hosts_spec();
+    const std::string setting = fixture.sim().hosts_setting();
     for (const std::string& name : endpoints::host_names()) {
-        EXPECT_NE(spec.find(name + "=127.0.0.1:" + std::to_string(fixture.sim().port(name))),
+        EXPECT_NE(setting.find(name + "=127.0.0.1:" + std::to_string(fixture.sim().port(name))),
                   std::string::npos)
             << name;
         EXPECT_EQ(endpoints::get(name), fixture.sim().address(name));
