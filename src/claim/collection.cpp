@@ -34,13 +34,14 @@ const Text& name_separator() {
 }  // namespace
 
 void cache_loader(AppState& state) {
-    const std::string path = activity_cache_path();
-    TextList names =
-        split(platform::read_profile(path, names_section(), names_key()), name_separator());
+    // One reading of the file for every lookup: the cache grows with each
+    // collection, and a reading per activity would make loading quadratic.
+    const platform::profile_document cache = platform::read_profile_document(activity_cache_path());
+    TextList names = split(cache.get(names_section(), names_key()).value_or(""), name_separator());
     TextList urls;
     urls.reserve(names.size());
     for (const Text& name : names) {
-        urls.push_back(platform::read_profile(path, name, "url"));
+        urls.push_back(cache.get(name, "url").value_or(""));
     }
     state.set_activities(std::move(names), std::move(urls));
 }

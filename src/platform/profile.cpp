@@ -426,6 +426,19 @@ std::string read_profile(const std::string& path, std::string_view section, std:
     }
 }
 
+profile_document read_profile_document(const std::string& path) {
+    try {
+        std::string bytes;
+        std::string why;
+        if (read_whole_file(path, bytes, why) != read_result::ok) {
+            return profile_document();
+        }
+        return profile_document(bytes);
+    } catch (...) {
+        return profile_document();  // out of memory on a file too large to hold
+    }
+}
+
 bool update_profile(const std::string& path, const std::function<bool(profile_document&)>& change) {
     std::string why;
     try {

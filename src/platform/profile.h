@@ -46,6 +46,8 @@ class profile_document {
 
 // "" when the file, the section or the key is missing.
 std::string read_profile(const std::string& path, std::string_view section, std::string_view key);
+// The whole file read once, for several lookups; empty when it cannot be read.
+profile_document read_profile_document(const std::string& path);
 // Creates the file (and missing parent folders, mode 0700), section or key as needed; false
 // when the file cannot be read or written (the old file is then left as it was).
 bool write_profile(const std::string& path, std::string_view section, std::string_view key,
