@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <thread>
 
 #include "app/threads.h"
@@ -258,6 +259,66 @@ TEST_F(QueriesTest, SlowEarlierRecordQueryAddsNoRowsAfterALaterPress) {
     press_and_wait(Command::record_query);
     EXPECT_EQ(ui_->record_rows(), jiangsu_rows());
     EXPECT_EQ(requests_to("support_host").size(), 2u);
+}
+
+// A window whose first record row holds its worker until the test lets it go
+// on, so that a press can come between two rows of one answer.
+class HeldRowUi final : public ModelUi {
+  public:
+    HeldRowUi() : ModelUi(WindowModel(split(region::area_names_text(), "\r\n"))) {}
+    void pump_events() override {}
+
+    void add_record_row(const RecordRow& row) override {
+        ModelUi::add_record_row(row);
+        std::unique_lock lock(mutex_);
+        if (!held_) {
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return released_; });
+        }
+    }
+    bool wait_until_held() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return held_; });
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  protected:
+    void changed(UiChange) override {}
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;
+    bool released_ = false;
+};
+
+TEST_F(QueriesTest, RowsOfAnEarlierAnswerDoNotOutliveALaterPress) {
+    auto held = std::make_shared<HeldRowUi>();
+    Context context{state_, held};
+    commands_.press(Command::record_query, context);  // 广东电信一区: two rows
+    ASSERT_TRUE(held->wait_until_held());
+    ASSERT_EQ(held->record_row_count(), 1);
+
+    held->select_area(kJiangsu);
+    std::thread later([&] { commands_.press(Command::record_query, context); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (held->record_row_count() != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();  // until the later press has emptied the list
+    }
+    held->release();
+    later.join();
+    ASSERT_TRUE(wait_idle(20000));
+
+    std::vector<RecordRow> rows;
+    for (int r = 0; r < held->record_row_count(); ++r) {
+        rows.push_back({held->record_cell(r, 1), held->record_cell(r, 2), held->record_cell(r, 3)});
+    }
+    EXPECT_EQ(rows, jiangsu_rows());
 }
 
 TEST_F(QueriesTest, StatisticsQueryWritesTheFiguresOfThePlayerPage) {
