@@ -197,6 +197,7 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
     }
     request.follow_redirects = args.follow_redirects;
     request.proxy = args.proxy;
+    request.connection = args.connection;
 
     platform::HttpClientResponse response = client.send(request);
     HttpResult result;
