@@ -402,7 +402,11 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
         curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &socket_choice);
         curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, socket_options);
         curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &socket_choice);
-        const std::string entry = request.connection->resolve_entry();
+        // An address needs no lookup; curl's own cache would only cost time.
+        in6_addr numeric{};
+        const bool is_address = ::inet_pton(AF_INET, request.host.c_str(), &numeric) == 1 ||
+                                ::inet_pton(AF_INET6, request.host.c_str(), &numeric) == 1;
+        const std::string entry = is_address ? std::string() : request.connection->resolve_entry();
         if (!entry.empty()) {
             resolve = curl_slist_append(nullptr, entry.c_str());
             curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve);
