@@ -18,14 +18,36 @@ Text date_part(const Text& clock) {
     return at == Text::npos ? clock : clock.substr(0, at + day.size());
 }
 
-void claim_now(const Context& context) {
-    AppState& state = *context.state;
+// How long before its second a waiter connects to the claim's host: time for a
+// slow handshake, yet short enough that the server keeps the idle connection.
+constexpr long long connect_lead_ms = 1000;
+// The connecting ends this long before the second at the latest.
+constexpr long long connect_margin_ms = 100;
+
+HttpArgs claim_request(const Context& context) {
     Ui& ui = *context.ui;
     // The ids as the boxes hold them at this moment, the box of the flow also when
     // it is hidden.
-    const HttpArgs claim =
-        cf_flow_claim(ui.edit_text(EditBox::activity_id), ui.edit_text(EditBox::flow_id),
-                      state.csrf_token(), request_stamp(context));
+    return cf_flow_claim(ui.edit_text(EditBox::activity_id), ui.edit_text(EditBox::flow_id),
+                         context.state->csrf_token(), request_stamp(context));
+}
+
+// A connection to the claim's host, made while there is time before `at_ms`.
+platform::PreparedConnection connect_ahead(const Context& context, long long at_ms) {
+    const long long left = at_ms - platform::local_ms(context.clock->now()) - connect_margin_ms;
+    if (left <= 0) {
+        return {};
+    }
+    const Text url = claim_request(context).url;
+    return platform::PreparedConnection::open(url_host(url), url_port(url),
+                                              std::chrono::milliseconds(left));
+}
+
+void claim_now(const Context& context, platform::PreparedConnection& connection) {
+    AppState& state = *context.state;
+    Ui& ui = *context.ui;
+    HttpArgs claim = claim_request(context);
+    claim.connection = &connection;
     const AmsMessages m = ams_messages(send_request(claim, state).body);
     const Text title = gbk("[抢领结果：]");
     if (!m.msg.empty()) {
@@ -81,14 +103,21 @@ void grab_waiter(Context context) {
     if (!at) {
         return;
     }
-    if (!clock.sleep_until(*at, context.stop)) {
+    // At the second only the claim itself goes out: the name lookup and the
+    // handshake are done before it.
+    const long long at_ms = platform::local_ms(*at);
+    if (!clock.sleep_until(platform::local_time_at(at_ms - connect_lead_ms), context.stop)) {
         return;  // the main window closed
+    }
+    platform::PreparedConnection connection = connect_ahead(context, at_ms);
+    if (!clock.sleep_until(*at, context.stop)) {
+        return;
     }
     // The wall clock may have been set past the second while this waiter slept.
     if (clock_text(clock.now()) != target) {
         return;
     }
-    claim_now(context);
+    claim_now(context, connection);
 }
 
 void grab_press(Context& context) {

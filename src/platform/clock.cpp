@@ -128,7 +128,9 @@ bool SystemClock::sleep_until(const LocalTime& target, std::stop_token stop) {
             std::unique_lock lock(m);
             woken.wait_for(lock, stop, step, [] { return false; });
         } else {
-            std::this_thread::yield();
+            // The last stretch in one precise sleep; the loop then looks at the
+            // wall clock again.
+            std::this_thread::sleep_for(microseconds(remaining));
         }
     }
 }

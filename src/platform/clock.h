@@ -60,8 +60,10 @@ class SystemClock final : public Clock {
     // Waits longer than this are cut into steps, after each of which the wall
     // clock is read again, so that a clock set meanwhile is noticed.
     static constexpr std::chrono::milliseconds max_step{100};
-    // The last stretch before a target is not slept (a sleep may overshoot by
-    // tens of microseconds or more on a busy machine) but watched.
+    // The last stretch before a target is slept in one piece, with the system's
+    // precise timer, which wakes within tens of microseconds of it. Watching it
+    // instead (polling) would leave several waiters on few processors taking the
+    // processor from each other's work at the very moment they were woken for.
     static constexpr std::chrono::microseconds watch_span{1500};
 };
 

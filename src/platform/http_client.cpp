@@ -1,13 +1,104 @@
 #include "platform/http_client.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
 namespace velkor::platform {
 namespace {
+
+bool same_address(const sockaddr_storage& a, socklen_t a_length, const sockaddr* b,
+                  socklen_t b_length) {
+    if (b == nullptr || a.ss_family != b->sa_family) {
+        return false;
+    }
+    if (a.ss_family == AF_INET && a_length >= sizeof(sockaddr_in) &&
+        b_length >= sizeof(sockaddr_in)) {
+        const auto& x = reinterpret_cast<const sockaddr_in&>(a);
+        const auto& y = *reinterpret_cast<const sockaddr_in*>(b);
+        return x.sin_port == y.sin_port && x.sin_addr.s_addr == y.sin_addr.s_addr;
+    }
+    if (a.ss_family == AF_INET6 && a_length >= sizeof(sockaddr_in6) &&
+        b_length >= sizeof(sockaddr_in6)) {
+        const auto& x = reinterpret_cast<const sockaddr_in6&>(a);
+        const auto& y = *reinterpret_cast<const sockaddr_in6*>(b);
+        return x.sin6_port == y.sin6_port && x.sin6_scope_id == y.sin6_scope_id &&
+               std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0;
+    }
+    return false;
+}
+
+// A connected socket to one address, or -1 when it does not answer in time.
+int connect_within(const addrinfo& address, std::chrono::steady_clock::time_point deadline) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            ::close(fd);
+            return -1;
+        }
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLOUT, 0};
+            const int n = ::poll(&p, 1, static_cast<int>(std::max<long long>(0, left.count())));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (n <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 ||
+                error != 0) {
+                ::close(fd);
+                return -1;
+            }
+            break;
+        }
+    }
+    // The request goes out in one write the moment it is made, as curl's own
+    // connections would send it.
+    int yes = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    return fd;
+}
+
+// Which socket a transfer with a prepared connection was given.
+struct SocketChoice {
+    PreparedConnection* prepared = nullptr;
+    curl_socket_t given = CURL_SOCKET_BAD;
+};
+
+curl_socket_t open_socket(void* user, curlsocktype purpose, curl_sockaddr* address) {
+    auto* choice = static_cast<SocketChoice*>(user);
+    if (purpose == CURLSOCKTYPE_IPCXN && choice->given == CURL_SOCKET_BAD) {
+        const int fd = choice->prepared->take_for(&address->addr, address->addrlen);
+        if (fd >= 0) {
+            choice->given = fd;
+            return fd;
+        }
+    }
+    // What curl does without the callback.
+    return ::socket(address->family, address->socktype, address->protocol);
+}
+
+int socket_options(void* user, curl_socket_t fd, curlsocktype) {
+    return fd == static_cast<SocketChoice*>(user)->given ? CURL_SOCKOPT_ALREADY_CONNECTED
+                                                         : CURL_SOCKOPT_OK;
+}
 
 size_t collect_body(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
@@ -138,6 +229,108 @@ std::string url_safe_path(std::string_view path) {
 
 }  // namespace
 
+PreparedConnection::~PreparedConnection() {
+    close();
+}
+
+PreparedConnection::PreparedConnection(PreparedConnection&& other) noexcept {
+    *this = std::move(other);
+}
+
+PreparedConnection& PreparedConnection::operator=(PreparedConnection&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        host_ = std::move(other.host_);
+        port_ = other.port_;
+        peer_ = other.peer_;
+        peer_length_ = other.peer_length_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void PreparedConnection::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+PreparedConnection PreparedConnection::open(const std::string& host, int port,
+                                            std::chrono::milliseconds timeout) {
+    PreparedConnection connection;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (port <= 0 ||
+        ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return connection;
+    }
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_addrlen > sizeof connection.peer_) {
+            continue;
+        }
+        const int fd = connect_within(*a, deadline);
+        if (fd >= 0) {
+            connection.fd_ = fd;
+            connection.host_ = host;
+            connection.port_ = port;
+            std::memcpy(&connection.peer_, a->ai_addr, a->ai_addrlen);
+            connection.peer_length_ = a->ai_addrlen;
+            break;
+        }
+    }
+    ::freeaddrinfo(found);
+    return connection;
+}
+
+bool PreparedConnection::usable() const {
+    if (fd_ < 0) {
+        return false;
+    }
+    // Any event on an idle connection is the server's close (or bytes nobody
+    // asked for): either way no request of ours can go over it.
+    pollfd p{fd_, POLLIN | POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
+bool PreparedConnection::leads_to(const std::string& host, int port) const {
+    return fd_ >= 0 && host == host_ && port == port_;
+}
+
+std::string PreparedConnection::resolve_entry() const {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address = nullptr;
+    if (peer_.ss_family == AF_INET) {
+        address = &reinterpret_cast<const sockaddr_in&>(peer_).sin_addr;
+    } else if (peer_.ss_family == AF_INET6) {
+        address = &reinterpret_cast<const sockaddr_in6&>(peer_).sin6_addr;
+    }
+    if (fd_ < 0 || address == nullptr ||
+        ::inet_ntop(peer_.ss_family, address, text, sizeof text) == nullptr) {
+        return {};
+    }
+    const std::string shown = peer_.ss_family == AF_INET6 ? "[" + std::string(text) + "]" : text;
+    return host_ + ':' + std::to_string(port_) + ':' + shown;
+}
+
+int PreparedConnection::take_for(const sockaddr* address, socklen_t length) {
+    if (fd_ < 0 || !same_address(peer_, peer_length_, address, length)) {
+        return -1;
+    }
+    if (!usable()) {
+        close();
+        return -1;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
 void http_client_global_init() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -197,6 +390,29 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
 
+    // A connection prepared for this host: curl neither looks the name up nor
+    // connects, and takes the socket as connected.
+    SocketChoice socket_choice;
+    curl_slist* resolve = nullptr;
+    const int port = request.port > 0 ? request.port : request.scheme == "https" ? 443 : 80;
+    if (request.connection != nullptr && request.proxy.empty() &&
+        request.connection->leads_to(request.host, port)) {
+        socket_choice.prepared = request.connection;
+        curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, open_socket);
+        curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &socket_choice);
+        curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, socket_options);
+        curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &socket_choice);
+        // An address needs no lookup; curl's own cache would only cost time.
+        in6_addr numeric{};
+        const bool is_address = ::inet_pton(AF_INET, request.host.c_str(), &numeric) == 1 ||
+                                ::inet_pton(AF_INET6, request.host.c_str(), &numeric) == 1;
+        const std::string entry = is_address ? std::string() : request.connection->resolve_entry();
+        if (!entry.empty()) {
+            resolve = curl_slist_append(nullptr, entry.c_str());
+            curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve);
+        }
+    }
+
     if (request.verb == "HEAD") {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     } else if (request.verb == "GET") {
@@ -239,6 +455,7 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
 
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);
+    curl_slist_free_all(resolve);
     return response;
 }
 

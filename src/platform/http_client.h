@@ -2,12 +2,56 @@
 // One HTTP/1.1 exchange over libcurl, offering exactly what the request engine
 // needs: a caller-given header block and body, redirects on or off, an optional
 // proxy, and back the whole body and the raw header block of the final answer.
-// Nothing survives a call: every send() uses a new handle and connection, and
-// no cookie engine.
+// Nothing survives a call: every send() uses a new handle and connection (or one
+// prepared for it alone), and no cookie engine.
+#include <sys/socket.h>
+
 #include <chrono>
 #include <string>
 
 namespace velkor::platform {
+
+// A TCP connection made ahead of a request whose moment matters, so that at the
+// moment only the request itself goes out: no name lookup, no handshake. Nothing
+// is sent on it before a send() uses it, and one send() uses it at most. A
+// connection no send() took is closed with the object.
+class PreparedConnection {
+  public:
+    PreparedConnection() = default;  // none
+    ~PreparedConnection();
+    PreparedConnection(PreparedConnection&& other) noexcept;
+    PreparedConnection& operator=(PreparedConnection&& other) noexcept;
+    PreparedConnection(const PreparedConnection&) = delete;
+    PreparedConnection& operator=(const PreparedConnection&) = delete;
+
+    // Connects to the first address of `host` (a name or an address) that
+    // answers on `port` within `timeout`; none when no address does.
+    static PreparedConnection open(const std::string& host, int port,
+                                   std::chrono::milliseconds timeout);
+
+    // Connected, not yet taken, and the server has neither closed it nor sent
+    // anything on it.
+    bool usable() const;
+    // Whether a request to this host and port may take it.
+    bool leads_to(const std::string& host, int port) const;
+    // "host:port:address", the address it is connected to, for the client's own
+    // name lookup to find.
+    std::string resolve_entry() const;
+
+    // For the client: the socket when it is usable and connected to `address`;
+    // the caller owns it then. -1 otherwise (a socket the server closed is
+    // closed here).
+    int take_for(const sockaddr* address, socklen_t length);
+
+  private:
+    void close();
+
+    int fd_ = -1;
+    std::string host_;
+    int port_ = 0;
+    sockaddr_storage peer_{};
+    socklen_t peer_length_ = 0;
+};
 
 struct HttpClientRequest {
     std::string verb = "GET";     // "GET", "POST" or "HEAD"
@@ -20,6 +64,9 @@ struct HttpClientRequest {
     std::string body;        // sent for POST (also when empty: Content-Length: 0)
     bool follow_redirects = true;
     std::string proxy;  // "host:port"; empty: direct, whatever the environment says
+    // Made beforehand for this host and port: taken instead of a new connection
+    // while the server keeps it open. Not used through a proxy.
+    PreparedConnection* connection = nullptr;
 };
 
 struct HttpClientResponse {

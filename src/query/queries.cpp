@@ -1,6 +1,5 @@
 #include "query/queries.h"
 
-#include <atomic>
 #include <mutex>
 
 #include "app/threads.h"
@@ -13,8 +12,10 @@ namespace velkor {
 namespace {
 
 // Record queries: only the latest press fills the list, so a slow answer to an
-// earlier press cannot add its rows under the later press's.
-std::atomic<long long> latest_record_query{0};
+// earlier press cannot add its rows under the later press's. A press takes its
+// number under the same lock as the rows are added: an earlier answer is then
+// either wholly added before the press empties the list, or not at all.
+long long latest_record_query = 0;
 std::mutex record_rows_turn;
 
 // Statistics of two presses never interleave their lines.
@@ -43,7 +44,14 @@ void record_query_run(Context context, long long press, int area_index) {
 
 void record_query_press(Context& context) {
     context.ui->set_window_width(805);
-    const long long press = ++latest_record_query;
+    long long press;
+    {
+        std::lock_guard turn(record_rows_turn);
+        press = ++latest_record_query;
+        // The guard emptied the list already, but an earlier answer may have been
+        // adding rows meanwhile.
+        context.ui->clear_record_rows();
+    }
     const int index = context.ui->selected_area_index();
     start_thread("record query",
                  [context, press, index] { record_query_run(context, press, index); });

@@ -198,6 +198,7 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
     }
     request.follow_redirects = args.follow_redirects;
     request.proxy = args.proxy;
+    request.connection = args.connection;
 
     // An address without a host (an activity listed without a link) cannot be
     // sent anywhere: the exchange fails here, as it would in the client.

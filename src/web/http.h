@@ -22,6 +22,9 @@ struct HttpArgs {
     bool follow_redirects = true;
     std::string body_bytes{};  // when not empty, sent instead of body_text
     Text proxy{};              // "host:port"; empty: direct
+    // Made beforehand for the URL's host and port; taken while the server keeps
+    // it open, else the exchange connects as always.
+    platform::PreparedConnection* connection = nullptr;
 };
 
 struct HttpResult {

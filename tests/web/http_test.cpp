@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -440,6 +441,139 @@ TEST(HttpRequest, OverlappingMergesLoseNoCookie) {
         }
     }
     EXPECT_NE(std::find(items.begin(), items.end(), "start=1"), items.end());
+}
+
+// A loopback socket that only listens: the test accepts and answers by hand, so
+// it sees which connection a request came on.
+class Listener {
+  public:
+    Listener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        EXPECT_EQ(::listen(fd_, 4), 0);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+    }
+    ~Listener() { ::close(fd_); }
+    int port() const { return port_; }
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // A connection made to it, or -1 when none is made within `ms`.
+    int accept_within(int ms) {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, ms) == 1 ? ::accept(fd_, nullptr, nullptr) : -1;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// The request head that arrives on `fd` (empty when none comes within 10 s).
+std::string read_head(int fd) {
+    std::string raw;
+    char buf[4096];
+    while (raw.find("\r\n\r\n") == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10000) != 1) {
+            break;
+        }
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            break;
+        }
+        raw.append(buf, static_cast<size_t>(n));
+    }
+    return raw;
+}
+
+void answer_and_close(int fd) {
+    const std::string answer = http_answer("HTTP/1.1 200 OK", {}, "hello");
+    EXPECT_EQ(::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(answer.size()));
+    ::close(fd);
+}
+
+TEST(PreparedConnection, CarriesTheRequestAndNothingBefore) {
+    Listener server;
+    auto connection =
+        platform::PreparedConnection::open("127.0.0.1", server.port(), std::chrono::seconds(5));
+    ASSERT_TRUE(connection.usable());
+    const int accepted = server.accept_within(5000);
+    ASSERT_GE(accepted, 0);
+    pollfd idle{accepted, POLLIN, 0};
+    EXPECT_EQ(::poll(&idle, 1, 50), 0);  // only the handshake so far
+
+    const std::string url = server.url("/p?x=1");
+    LocalCookies cookies("a=1");
+    HttpResult result;
+    std::thread client([&] {
+        result = http_request({.url = url, .cookies = &cookies, .connection = &connection});
+    });
+    const std::string head = read_head(accepted);
+    answer_and_close(accepted);
+    client.join();
+
+    EXPECT_EQ(result.body, "hello");
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(test::request_lines(head),
+              (std::vector<std::string>{
+                  "GET /p?x=1 HTTP/1.1", "Host: 127.0.0.1:" + std::to_string(server.port()),
+                  "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)", "Accept: */*",
+                  "Referer: " + url, "Accept-Language: zh-cn",
+                  "Content-Type: application/x-www-form-urlencoded", "Cookie: a=1"}));
+    EXPECT_FALSE(connection.usable());       // taken by the request
+    EXPECT_EQ(server.accept_within(0), -1);  // and no other connection made
+}
+
+TEST(PreparedConnection, OneTheServerClosedIsReplacedByANewConnection) {
+    Listener server;
+    auto connection =
+        platform::PreparedConnection::open("127.0.0.1", server.port(), std::chrono::seconds(5));
+    const int first = server.accept_within(5000);
+    ASSERT_GE(first, 0);
+    ::close(first);
+    for (int i = 0; i < 500 && connection.usable(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(connection.usable());
+
+    HttpResult result;
+    std::thread client(
+        [&] { result = http_request({.url = server.url("/"), .connection = &connection}); });
+    const int second = server.accept_within(10000);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(test::request_lines(read_head(second)).at(0), "GET / HTTP/1.1");
+    answer_and_close(second);
+    client.join();
+    EXPECT_EQ(result.body, "hello");
+}
+
+TEST(PreparedConnection, OneForAnotherHostOrPortIsLeftAlone) {
+    RawServer server(kOk);
+    Listener other;
+    auto connection =
+        platform::PreparedConnection::open("127.0.0.1", other.port(), std::chrono::seconds(5));
+    ASSERT_TRUE(connection.usable());
+    const HttpResult r = http_request({.url = server.url("/"), .connection = &connection});
+    EXPECT_EQ(r.body, "hello");
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(connection.usable());
+    EXPECT_TRUE(connection.leads_to("127.0.0.1", other.port()));
+    EXPECT_FALSE(connection.leads_to("127.0.0.1", server.port()));
+}
+
+TEST(PreparedConnection, NoneWhenNothingAnswers) {
+    const auto connection =
+        platform::PreparedConnection::open("127.0.0.1", 1, std::chrono::seconds(5));
+    EXPECT_FALSE(connection.usable());
+    EXPECT_FALSE(connection.leads_to("127.0.0.1", 1));
+    EXPECT_EQ(connection.resolve_entry(), "");
 }
 
 }  // namespace
