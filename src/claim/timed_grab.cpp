@@ -103,6 +103,7 @@ void grab_waiter(Context context) {
     if (!at) {
         return;
     }
+    platform::prefer_precise_wakeups();
     // At the second only the claim itself goes out: the name lookup and the
     // handshake are done before it.
     const long long at_ms = platform::local_ms(*at);

@@ -99,6 +99,10 @@ class TestClock final : public Clock {
 // The current local time of the process's clock.
 LocalTime local_now();
 
+// Asks the system to wake the calling thread from its sleeps as close to their
+// end as it can (no timer slack), for threads that must act at a given moment.
+void prefer_precise_wakeups();
+
 // Milliseconds of a steady clock, for measuring how long something took.
 long long tick_ms();
 
