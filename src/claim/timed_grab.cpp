@@ -26,7 +26,7 @@ void claim_now(const Context& context) {
     const HttpArgs claim =
         cf_flow_claim(ui.edit_text(EditBox::activity_id), ui.edit_text(EditBox::flow_id),
                       state.csrf_token(), request_stamp(context));
-    const AmsMessages m = ams_messages(send_request(claim, state).body);
+    const AmsMessages m = ams_messages(answer_of(send_request(claim, state)));
     const Text title = gbk("[抢领结果：]");
     if (!m.msg.empty()) {
         ui.append_output(title + m.msg + "\r\n");

@@ -374,6 +374,26 @@ TEST(HttpRequest, StatusAndCompletionOfWholeAndCutAnswers) {
         << err;
 }
 
+TEST(HttpRequest, OperationsReadNothingOfACutAnswer) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        const char* read;
+    } cases[] = {
+        {"whole", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfull", "full"},
+        {"error status", "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops",
+         "oops"},
+        {"cut in the body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhalf", ""},
+        {"cut in the headers", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        RawServer server(c.answer);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(answer_of(http_request({.url = server.url("/")})), c.read) << c.name;
+        ::testing::internal::GetCapturedStderr();
+    }
+}
+
 TEST(HttpRequest, HeaderBlocksThatNeverEndOrUseBareLineFeeds) {
     struct Case {
         const char* name;
