@@ -29,6 +29,8 @@ namespace {
 constexpr long long kDefaultHugeBytes = 16LL << 20;
 constexpr long long kDefaultHeaderBytes = 100LL << 10;
 constexpr long long kDefaultGarbageBytes = 4096;
+constexpr int kDefaultErrorStatus = 500;
+constexpr long long kDefaultTrickleRate = 64;  // bytes per second
 constexpr size_t kLoggedBodyBytes = 512;
 constexpr int kListenBacklog = 128;
 // The in-process log keeps the latest requests only, so a long run stays small.
@@ -39,10 +41,16 @@ struct ModeName {
     std::string_view name;
 };
 constexpr ModeName kModeNames[] = {
-    {FaultMode::none, "none"},       {FaultMode::slow, "slow"},
-    {FaultMode::hang, "hang"},       {FaultMode::reset, "reset"},
-    {FaultMode::huge, "huge"},       {FaultMode::oversized_headers, "oversized_headers"},
+    {FaultMode::none, "none"},
+    {FaultMode::slow, "slow"},
+    {FaultMode::hang, "hang"},
+    {FaultMode::reset, "reset"},
+    {FaultMode::huge, "huge"},
+    {FaultMode::oversized_headers, "oversized_headers"},
     {FaultMode::garbage, "garbage"},
+    {FaultMode::cut_headers, "cut_headers"},
+    {FaultMode::server_error, "server_error"},
+    {FaultMode::trickle, "trickle"},
 };
 
 bool is_socket_detail(const std::string& name) {
@@ -98,8 +106,8 @@ int port_of(const sockaddr_storage& addr) {
     return -1;
 }
 
-// cpp-httplib hands a handler no socket; a garbage answer needs one, so find
-// the connection by its two port numbers.
+// cpp-httplib hands a handler no socket; the answers that are no HTTP answer
+// need one, so find the connection by its two port numbers.
 int connection_socket(int local_port, int remote_port) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
@@ -314,7 +322,77 @@ struct Simulator::Impl {
             case FaultMode::garbage:
                 answer_garbage(req, res, fault.arg > 0 ? fault.arg : kDefaultGarbageBytes);
                 return;
+            case FaultMode::cut_headers:
+                answer_cut_in_headers(host, req, res, fault.arg);
+                return;
+            case FaultMode::server_error:
+                answer_normally(host, req, res);
+                res.status = fault.arg > 0 ? static_cast<int>(fault.arg) : kDefaultErrorStatus;
+                return;
+            case FaultMode::trickle:
+                answer_trickling(host, req, res, fault.arg > 0 ? fault.arg : kDefaultTrickleRate);
+                return;
         }
+    }
+
+    // Writes the bytes straight to the request's connection and closes it; the
+    // answer cpp-httplib writes afterwards goes nowhere.
+    static void send_and_close(const httplib::Request& req, std::string_view bytes) {
+        const int fd = connection_socket(req.local_port, req.remote_port);
+        if (fd < 0) {
+            return;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        ::shutdown(fd, SHUT_RDWR);
+    }
+
+    void answer_cut_in_headers(const std::string& host, const httplib::Request& req,
+                               httplib::Response& res, long long sent) {
+        answer_normally(host, req, res);
+        if (res.status <= 0) {
+            res.status = 200;
+        }
+        // A cookie of the simulator's own stands first, so that even a short cut
+        // offers a client a cookie it must not take from an unfinished block.
+        std::string block = "HTTP/1.1 " + std::to_string(res.status) + ' ' +
+                            (res.status < 400 ? "OK" : "Error") +
+                            "\r\nSet-Cookie: sim_cut=1; Path=/\r\n";
+        for (const auto& [name, value] : res.headers) {
+            block += name + ": " + value + "\r\n";
+        }
+        block += "Content-Length: " + std::to_string(res.body.size()) + "\r\n";
+        const size_t keep =
+            sent > 0 ? std::min(static_cast<size_t>(sent), block.size()) : block.size();
+        send_and_close(req, std::string_view(block).substr(0, keep));
+        res.status = 500;
+    }
+
+    void answer_trickling(const std::string& host, const httplib::Request& req,
+                          httplib::Response& res, long long rate) {
+        answer_normally(host, req, res);
+        auto body = std::make_shared<std::string>(std::move(res.body));
+        res.body.clear();
+        // Ten pieces a second; below ten bytes a second, one byte at a time.
+        const long long piece = std::max(1LL, rate / 10);
+        const auto pause = std::chrono::milliseconds(1000 * piece / rate);
+        const std::string type = res.get_header_value("Content-Type");
+        res.headers.erase("Content-Type");
+        res.set_content_provider(
+            body->size(), type.empty() ? "application/octet-stream" : type,
+            [this, body, piece, pause](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (wait(pause)) {
+                    return false;  // stopping
+                }
+                return sink.write(body->data() + offset,
+                                  std::min(length, static_cast<size_t>(piece)));
+            });
     }
 
     void answer_cut_short(const std::string& host, const httplib::Request& req,
@@ -363,19 +441,7 @@ struct Simulator::Impl {
             c = static_cast<char>(random() & 0xFF);
         }
         bytes[0] = '\x01';  // never a status line by chance
-        const int fd = connection_socket(req.local_port, req.remote_port);
-        if (fd >= 0) {
-            size_t done = 0;
-            while (done < bytes.size()) {
-                const ssize_t n =
-                    ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-                if (n <= 0) {
-                    break;
-                }
-                done += static_cast<size_t>(n);
-            }
-            ::shutdown(fd, SHUT_RDWR);  // the server's own answer then goes nowhere
-        }
+        send_and_close(req, bytes);
         res.status = 500;
     }
 };

@@ -2,7 +2,7 @@
 // A local stand-in for the publisher's services: every host of the endpoint
 // table is served on its own loopback port, every request is logged, and each
 // endpoint can be switched to misbehave (slow, hung, cut short, huge, oversized
-// headers, garbage) to exercise the client side.
+// headers, garbage, an error status, a trickle) to exercise the client side.
 #include <chrono>
 #include <functional>
 #include <iosfwd>
@@ -28,6 +28,13 @@ enum class FaultMode {
     huge,               // a body of arg bytes (default 16 MiB)
     oversized_headers,  // arg bytes (default 100 KiB) of extra Set-Cookie lines
     garbage,            // arg random bytes (default 4096) instead of an HTTP answer, then closes
+    cut_headers,        // the answer's status line and header lines (one Set-Cookie of its
+                        // own among them), arg bytes of them (default all), then closes
+                        // before the blank line that would end the block
+    server_error,       // the endpoint's own answer, body and cookies, under status arg
+                        // (default 500)
+    trickle,            // the endpoint's own answer, its body at arg bytes per second
+                        // (default 64), a few bytes at a time
 };
 
 struct Fault {

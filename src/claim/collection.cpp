@@ -110,7 +110,7 @@ void collection_worker(Context context, bool fresh_cache) {
         platform::delete_file(activity_cache_path());
     }
 
-    const auto rows = activity_rows_of(http_request(activity_list_request()).body);
+    const auto rows = activity_rows_of(answer_of(http_request(activity_list_request())));
     ui.clear_activity_rows();
     if (!rows) {
         ui.append_output(gbk("提示：出错"));

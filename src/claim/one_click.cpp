@@ -50,25 +50,25 @@ void partner_steps(Context context) {
     Ui& ui = *context.ui;
 
     const Text vip_title = gbk("[QQ会员合作专区]");
-    const Text vipid = vip_id_of(send_request(vip_act_data(), state).body);
+    const Text vipid = vip_id_of(answer_of(send_request(vip_act_data(), state)));
     for (const Text& id : state.vip_activity_ids()) {
         const HttpArgs claim =
             vip_page_claim(id, claim_session(context), vipid, request_stamp(context));
-        ui.append_output(vip_title + vip_message(send_request(claim, state).body) + "\r\n");
+        ui.append_output(vip_title + vip_message(answer_of(send_request(claim, state))) + "\r\n");
     }
     const HttpArgs final_claim = vip_final_claim(state.csrf_token(), vipid, request_stamp(context));
-    ui.append_output(vip_title + vip_message(send_request(final_claim, state).body) + "\r\n");
+    ui.append_output(vip_title + vip_message(answer_of(send_request(final_claim, state))) + "\r\n");
 
     const Text diamond_title = gbk("[蓝钻合作奖励]");
     for (const Text& flow : state.diamond_flow_ids()) {
         const HttpArgs claim = diamond_claim(flow, state.csrf_token(), request_stamp(context));
-        write_messages(ui, diamond_title, ams_messages(send_request(claim, state).body));
+        write_messages(ui, diamond_title, ams_messages(answer_of(send_request(claim, state))));
     }
 
     const Text club_title = gbk("[心悦合作专区]");
     for (const Text& flow : state.club_flow_ids()) {
         const HttpArgs claim = club_claim(flow, state.csrf_token(), request_stamp(context));
-        write_messages(ui, club_title, ams_messages(send_request(claim, state).body));
+        write_messages(ui, club_title, ams_messages(answer_of(send_request(claim, state))));
     }
 }
 
@@ -83,7 +83,7 @@ void claim_worker(Context context) {
             ++skipped;  // no id: claiming would name no activity or another one's
             continue;
         }
-        const Text page = http_request(activity_page(activities.urls[i])).body;
+        const Text page = answer_of(http_request(activity_page(activities.urls[i])));
         // This worker's own list: a second worker cannot empty it under this one.
         TextList flows;
         find_all_between(page, "javascript:amsSubmit(" + ids[i] + ",", ")", 0, "", "", false, false,
@@ -93,7 +93,7 @@ void claim_worker(Context context) {
         for (const Text& flow : flows) {
             const HttpArgs claim =
                 cf_listed_claim(ids[i], flow, state.csrf_token(), request_stamp(context));
-            write_messages(ui, title, ams_messages(send_request(claim, state).body));
+            write_messages(ui, title, ams_messages(answer_of(send_request(claim, state))));
         }
     }
     if (skipped > 0) {

@@ -48,7 +48,7 @@ void claim_now(const Context& context, platform::PreparedConnection& connection)
     Ui& ui = *context.ui;
     HttpArgs claim = claim_request(context);
     claim.connection = &connection;
-    const AmsMessages m = ams_messages(send_request(claim, state).body);
+    const AmsMessages m = ams_messages(answer_of(send_request(claim, state)));
     const Text title = gbk("[抢领结果：]");
     if (!m.msg.empty()) {
         ui.append_output(title + m.msg + "\r\n");

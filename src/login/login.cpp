@@ -132,7 +132,7 @@ void login_worker(Context context, std::shared_ptr<LoginSession> session,
     // The picture comes beside the login's other steps: a slow or hung avatar
     // service must never keep the player waiting at a finished login page.
     start_thread("avatar", [ui = context.ui, uin] {
-        ui->set_avatar(http_request(avatar_request(uin)).body);
+        ui->set_avatar(answer_of(http_request(avatar_request(uin))));
     });
 
     state.set_logged_in(true);

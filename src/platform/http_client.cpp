@@ -459,8 +459,33 @@ HttpClientResponse CurlHttpClient::send(const HttpClientRequest& request) {
     return response;
 }
 
+namespace {
+
+std::mutex default_timeouts_mutex;
+HttpTimeouts default_timeouts = kDefaultHttpTimeouts;
+
+class DefaultHttpClient final : public HttpClient {
+  public:
+    DefaultHttpClient() { http_client_global_init(); }
+    HttpClientResponse send(const HttpClientRequest& request) override {
+        return CurlHttpClient(default_http_timeouts()).send(request);
+    }
+};
+
+}  // namespace
+
+void set_default_http_timeouts(HttpTimeouts timeouts) {
+    std::lock_guard lock(default_timeouts_mutex);
+    default_timeouts = timeouts;
+}
+
+HttpTimeouts default_http_timeouts() {
+    std::lock_guard lock(default_timeouts_mutex);
+    return default_timeouts;
+}
+
 HttpClient& default_http_client() {
-    static CurlHttpClient client;
+    static DefaultHttpClient client;
     return client;
 }
 

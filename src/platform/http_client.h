@@ -113,7 +113,13 @@ class CurlHttpClient final : public HttpClient {
 // calls do nothing, and the default client calls it as well.
 void http_client_global_init();
 
-// The process-wide client with the default time-outs.
+// The process-wide client. Each exchange takes the time-outs set at its start:
+// kDefaultHttpTimeouts until set_default_http_timeouts changes them.
 HttpClient& default_http_client();
+
+// For the exchanges of the default client that start afterwards; callable from
+// any thread (tests shorten the limits so that a silent server costs seconds).
+void set_default_http_timeouts(HttpTimeouts timeouts);
+HttpTimeouts default_http_timeouts();
 
 }  // namespace velkor::platform

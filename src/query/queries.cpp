@@ -30,7 +30,7 @@ void record_query_run(Context context, long long press, int area_index) {
     const HttpArgs request =
         record_query(script_random_text(), region::area_code_at(state.area_codes(), area_index),
                      name, region::region_code(name, state.region_table()));
-    const std::vector<RecordRow> rows = record_rows(send_request(request, state).body);
+    const std::vector<RecordRow> rows = record_rows(answer_of(send_request(request, state)));
     std::lock_guard turn(record_rows_turn);
     if (press != latest_record_query) {
         return;
@@ -60,7 +60,7 @@ void record_query_press(Context& context) {
 void stats_query_press(Context& context) {
     start_thread("statistics", [context] {
         std::lock_guard turn(stats_turn);
-        const TextList lines = stats_lines(send_request(stats_query(), *context.state).body);
+        const TextList lines = stats_lines(answer_of(send_request(stats_query(), *context.state)));
         for (const Text& line : lines) {
             context.ui->append_output(line);
         }

@@ -49,7 +49,7 @@ void binding_worker(Context context) {
     // always belongs to activity i); it replaces the program's list when complete.
     TextList ids;
     for (size_t i = 0; i < activities.names.size(); ++i) {
-        const Text page = http_request(activity_page(activities.urls[i])).body;
+        const Text page = answer_of(http_request(activity_page(activities.urls[i])));
         const Text id = activity_id_of(page);
         ids.push_back(id);
         const Text flow = init_flow_id_of(page, id);
@@ -59,10 +59,10 @@ void binding_worker(Context context) {
         // sends one area's md5str with another area's code.
         const ClaimSession session = claim_session(context);
         const Text md5 = region::md5str_of(
-            send_request(region::signup_role_query(session.area_code), state).body);
+            answer_of(send_request(region::signup_role_query(session.area_code), state)));
         state.set_role_md5str(md5);
-        const std::string answer =
-            send_request(cf_signup(id, flow, session, md5, request_stamp(context)), state).body;
+        const std::string answer = answer_of(
+            send_request(cf_signup(id, flow, session, md5, request_stamp(context)), state));
 
         const Text& name = activities.names[i];
         ui.append_output(signup_succeeded(answer)

@@ -8,7 +8,7 @@ namespace velkor {
 Text role_lookup(const Context& context, int area_index) {
     AppState& state = *context.state;
     const Text code = region::area_code_at(state.area_codes(), area_index);
-    return region::role_of(send_request(region::role_query(code), state).body, state.uin());
+    return region::role_of(answer_of(send_request(region::role_query(code), state)), state.uin());
 }
 
 void role_scan_press(Context& context) {

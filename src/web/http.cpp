@@ -235,6 +235,10 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
     return result;
 }
 
+std::string answer_of(HttpResult result) {
+    return result.completed ? std::move(result.body) : std::string();
+}
+
 HttpResult send_request(HttpArgs args, CookieStore& session, platform::HttpClient& client) {
     args.cookies = args.merge ? &session : nullptr;
     return http_request(args, client);

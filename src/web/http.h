@@ -46,6 +46,11 @@ const char* method_name(HttpMethod method);
 HttpResult http_request(const HttpArgs& args,
                         platform::HttpClient& client = platform::default_http_client());
 
+// What an operation reads of an exchange: the body of an answer that arrived
+// whole, whatever its status; nothing of one that failed or was cut, since half
+// an answer read as a whole one passes for a shorter list or a finished claim.
+std::string answer_of(HttpResult result);
+
 // Sends a built request. Builders leave the cookie store open: a request that
 // merges (one of the session's) goes with `session`'s current cookie text and
 // folds its answer's cookies back in; any other goes without cookies.

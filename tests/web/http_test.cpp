@@ -335,6 +335,25 @@ TEST(HttpRequest, SilentServerEndsWithinTheTimeouts) {
     EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");  // the merge still ran
 }
 
+TEST(HttpRequest, DefaultClientTakesTheTimeoutsSetForIt) {
+    const platform::HttpTimeouts before = platform::default_http_timeouts();
+    EXPECT_EQ(before.connect, platform::kDefaultHttpTimeouts.connect);
+    EXPECT_EQ(before.low_speed_time, platform::kDefaultHttpTimeouts.low_speed_time);
+    RawServer server{RawServer::Hang{}};
+    platform::set_default_http_timeouts(
+        {std::chrono::milliseconds(1000), 1, std::chrono::seconds(1), std::chrono::seconds(2)});
+    EXPECT_EQ(platform::default_http_timeouts().total, std::chrono::seconds(2));
+    const auto start = std::chrono::steady_clock::now();
+    ::testing::internal::CaptureStderr();
+    const HttpResult r = http_request({.url = server.url("/")});
+    ::testing::internal::GetCapturedStderr();
+    // Under the default 30 s of silence this would still be waiting.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    platform::set_default_http_timeouts(before);
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.error.rfind("time limit reached", 0), 0u) << r.error;
+}
+
 TEST(HttpRequest, StatusAndCompletionOfWholeAndCutAnswers) {
     RawServer whole(http_answer("HTTP/1.1 500 Internal Server Error", {}, "oops"));
     const HttpResult fine = http_request({.url = whole.url("/")});
@@ -354,6 +373,26 @@ TEST(HttpRequest, StatusAndCompletionOfWholeAndCutAnswers) {
     EXPECT_FALSE(partial.error.empty());
     EXPECT_NE(err.find("GET 127.0.0.1:" + std::to_string(cut.port()) + "/p: "), std::string::npos)
         << err;
+}
+
+TEST(HttpRequest, OperationsReadNothingOfACutAnswer) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        const char* read;
+    } cases[] = {
+        {"whole", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfull", "full"},
+        {"error status", "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops",
+         "oops"},
+        {"cut in the body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhalf", ""},
+        {"cut in the headers", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        RawServer server(c.answer);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(answer_of(http_request({.url = server.url("/")})), c.read) << c.name;
+        ::testing::internal::GetCapturedStderr();
+    }
 }
 
 TEST(HttpRequest, HeaderBlocksThatNeverEndOrUseBareLineFeeds) {

@@ -8,6 +8,7 @@
 
 #include <future>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -114,6 +115,34 @@ TEST_F(SimulatorTest, FaultsEndWithASoundOutcome) {
              EXPECT_EQ(r.body, "");
              EXPECT_EQ(r.answer_headers, "");
          }},
+        {{FaultMode::huge, 50 << 20},
+         [&](const HttpResult& r) {
+             EXPECT_TRUE(r.completed);
+             EXPECT_EQ(r.body.size(), size_t(50) << 20);
+         }},
+        // The block stops before its blank line: nothing of it counts, its cookie neither.
+        {{FaultMode::cut_headers, 0},
+         [&](const HttpResult& r) {
+             EXPECT_FALSE(r.completed);
+             EXPECT_EQ(r.status, 0);
+             EXPECT_EQ(r.body, "");
+             EXPECT_EQ(r.answer_headers, "");
+         }},
+        {{FaultMode::cut_headers, 20}, [&](const HttpResult& r) { EXPECT_EQ(r.body, ""); }},
+        // The endpoint's own answer under an error status.
+        {{FaultMode::server_error, 0},
+         [&](const HttpResult& r) {
+             EXPECT_TRUE(r.completed);
+             EXPECT_EQ(r.status, 500);
+             EXPECT_EQ(r.body, full);
+         }},
+        {{FaultMode::server_error, 503}, [&](const HttpResult& r) { EXPECT_EQ(r.status, 503); }},
+        // Slow but steady: read whole.
+        {{FaultMode::trickle, 2000},
+         [&](const HttpResult& r) {
+             EXPECT_TRUE(r.completed);
+             EXPECT_EQ(r.body, full);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(sim::fault_mode_name(c.fault.mode)));
@@ -130,6 +159,52 @@ TEST_F(SimulatorTest, FaultsEndWithASoundOutcome) {
                 .body,
             "POST " + path + "\nok");
     }
+}
+
+TEST_F(SimulatorTest, TrickleSlowerThanTheTotalLimitIsCut) {
+    // 20 bytes a second against a 1 s limit: some of the answer, never all.
+    platform::CurlHttpClient quick(
+        {std::chrono::milliseconds(1000), 1, std::chrono::seconds(1), std::chrono::seconds(1)});
+    fixture.sim().set_fault(kHost, "/__sim/echo", {FaultMode::trickle, 20});
+    const std::string full = "GET /__sim/echo?pad=" + std::string(200, 'p') + "\n";
+    ::testing::internal::CaptureStderr();
+    const HttpResult r =
+        http_request({.url = url("/__sim/echo?pad=" + std::string(200, 'p'))}, quick);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_LT(r.body.size(), full.size());
+    EXPECT_EQ(full.rfind(r.body, 0), 0u);
+    EXPECT_NE(err.find("/__sim/echo: time limit reached"), std::string::npos) << err;
+}
+
+TEST_F(SimulatorTest, CutHeaderBlockLendsNoCookie) {
+    fixture.sim().set_fault(kHost, "/__sim/set_cookie", {FaultMode::cut_headers, 0});
+    LocalCookies cookies("old=1");
+    ::testing::internal::CaptureStderr();
+    const HttpResult r =
+        http_request({.url = url("/__sim/set_cookie?own=2"), .cookies = &cookies, .merge = true});
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(r.answer_cookies, "");
+    EXPECT_EQ(cookies.cookie_text(), "old=1");
+    EXPECT_NE(err.find("GET 127.0.0.1:"), std::string::npos) << err;
+    // Whole, the same answer sets both cookies.
+    fixture.sim().set_fault(kHost, "/__sim/set_cookie", {FaultMode::server_error, 0});
+    http_request({.url = url("/__sim/set_cookie?own=2"), .cookies = &cookies, .merge = true});
+    const TextList items = split(cookies.cookie_text(), "; ");
+    EXPECT_EQ(std::set<Text>(items.begin(), items.end()), (std::set<Text>{"old=1", "own=2"}));
+}
+
+TEST(SimulatorFaults, EveryModeHasAName) {
+    for (const FaultMode mode :
+         {FaultMode::none, FaultMode::slow, FaultMode::hang, FaultMode::reset, FaultMode::huge,
+          FaultMode::oversized_headers, FaultMode::garbage, FaultMode::cut_headers,
+          FaultMode::server_error, FaultMode::trickle}) {
+        const std::string_view name = sim::fault_mode_name(mode);
+        EXPECT_EQ(sim::fault_mode_named(name), mode) << name;
+        EXPECT_TRUE(mode == FaultMode::none || name != "none") << name;
+    }
+    EXPECT_EQ(sim::fault_mode_named("no such mode"), std::nullopt);
 }
 
 TEST_F(SimulatorTest, OversizedHeadersKeepEveryCookie) {
@@ -160,6 +235,15 @@ TEST_F(SimulatorTest, FaultsCanBeSetOverHttp) {
     EXPECT_EQ(bad.answer_headers.rfind("HTTP/1.1 400", 0), 0u);
     http_request({.url = url("/__sim/faults/clear")});
     EXPECT_EQ(http_request({.url = url("/__sim/echo")}).body, "GET /__sim/echo\n");
+    // The newer modes by their names.
+    http_request({.url = url("/__sim/fault?path=/__sim/echo&mode=server_error&arg=502")});
+    EXPECT_EQ(http_request({.url = url("/__sim/echo")}).status, 502);
+    http_request({.url = url("/__sim/fault?path=/__sim/echo&mode=trickle&arg=5000")});
+    EXPECT_EQ(http_request({.url = url("/__sim/echo")}).body, "GET /__sim/echo\n");
+    http_request({.url = url("/__sim/fault?path=/__sim/echo&mode=cut_headers")});
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(http_request({.url = url("/__sim/echo")}).completed);
+    ::testing::internal::GetCapturedStderr();
 }
 
 TEST(Simulator, StopEndsHungRequestsAndWritesTheLog) {
