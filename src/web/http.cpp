@@ -222,7 +222,13 @@ HttpResult http_request(const HttpArgs& args, platform::HttpClient& client) {
     result.body = std::move(response.body);
     result.answer_headers = replace(response.headers, "Set-Cookie", "Set-Cookie", 1, -1, false);
     result.answer_cookies = answer_cookies_of(result.answer_headers);
-    if (args.merge) {
+    if (args.merge && result.answer_cookies.size() > kMaxAnswerCookieText) {
+        // Every later request of the session would carry these cookies, in a line
+        // longer than servers take: the session would be lost to one bad answer.
+        report_failure(request, "the answer sets " +
+                                    std::to_string(result.answer_cookies.size() / 1024) +
+                                    " KiB of cookies; none of them is kept");
+    } else if (args.merge) {
         // Merged into the store's current text, not the copy sent above, so
         // that a request running beside this one loses none of its cookies.
         if (args.cookies != nullptr) {

@@ -67,6 +67,10 @@ Text user_agent_of(std::string_view header_text);
 Text complete_headers(Text header_text, std::string_view url, std::string_view cookie_text);
 Text answer_cookies_of(std::string_view header_block);
 
+// An answer whose cookies come to more text than this keeps none of them: servers
+// refuse a request header line much longer (8 KiB is common).
+inline constexpr std::size_t kMaxAnswerCookieText = 8 * 1024;
+
 inline constexpr std::string_view kDefaultUserAgent =
     "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
