@@ -533,6 +533,14 @@ void Simulator::handle(std::string_view host_name, std::string_view method, std:
     }
 }
 
+Simulator::Handler Simulator::handler(std::string_view host_name, std::string_view method,
+                                      std::string_view path) const {
+    std::shared_lock lock(impl_->handlers_mutex);
+    auto it = impl_->handlers.find(
+        std::make_tuple(std::string(host_name), std::string(method), std::string(path)));
+    return it == impl_->handlers.end() ? Handler() : it->second;
+}
+
 void Simulator::set_fault(std::string_view host_name, std::string_view path, Fault fault) {
     std::lock_guard lock(impl_->faults_mutex);
     auto key = std::make_pair(std::string(host_name), std::string(path));
