@@ -34,6 +34,11 @@ void record_query_run(Context context, long long press, int area_index) {
     if (press != latest_record_query) {
         return;
     }
+    // This press emptied the list before it counted itself the latest; rows found
+    // now came from an earlier query that was still the latest at that moment.
+    if (ui.record_row_count() > 0) {
+        ui.clear_record_rows();
+    }
     for (const RecordRow& row : rows) {
         ui.add_record_row(row);
     }

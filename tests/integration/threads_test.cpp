@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <latch>
 #include <memory>
 #include <mutex>
@@ -15,10 +17,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/model_ui.h"
 #include "app/threads.h"
 #include "claim/collection.h"
 #include "claim/one_click.h"
@@ -457,6 +461,87 @@ TEST_F(CommandsUnderLoad, EveryCommandPressedAtOnceFromSeveralThreads) {
         EXPECT_TRUE(links.count(url)) << readable(url);
     }
     EXPECT_TRUE(ui->clipboard().empty() || links.count(ui->clipboard()));
+}
+
+// A window whose thread is held, once, right after the record list was emptied
+// by a press and before the press's handler runs: what a busy machine may do to
+// the window thread at that moment.
+class HeldWindow final : public ModelUi {
+  public:
+    HeldWindow() : ModelUi(WindowModel(split(region::area_names_text(), "\r\n"), 0, {}, true)) {}
+    void pump_events() override {}
+    void hold_after_next_clear(std::function<void()> hold) {
+        std::lock_guard lock(hold_mutex_);
+        hold_ = std::move(hold);
+    }
+    void clear_record_rows() override {
+        ModelUi::clear_record_rows();
+        std::function<void()> hold;
+        {
+            std::lock_guard lock(hold_mutex_);
+            hold = std::exchange(hold_, nullptr);
+        }
+        if (hold) {
+            hold();
+        }
+    }
+
+  protected:
+    void changed(UiChange) override {}
+
+  private:
+    std::mutex hold_mutex_;
+    std::function<void()> hold_;
+};
+
+TEST(RecordQueryPresses, TheListHoldsOnlyTheLatestQuerysRows) {
+    test::TempDataDir data("integration");
+    test::SimFixture fixture;
+    sim::Simulator& sim = fixture.sim();
+    // The first query's answer waits until the second press has emptied the list.
+    auto held = std::make_shared<std::atomic<bool>>(true);
+    auto released = std::make_shared<std::latch>(1);
+    const sim::Simulator::Handler records = sim.handler("support_host", "GET", "/cgi-bin/common");
+    ASSERT_TRUE(records);
+    sim.handle("support_host", "GET", "/cgi-bin/common",
+               [records, held, released](const httplib::Request& req, httplib::Response& res) {
+                   if (held->exchange(false)) {
+                       released->wait();
+                   }
+                   records(req, res);
+               });
+
+    auto state = std::make_shared<AppState>();
+    auto ui = std::make_shared<HeldWindow>();
+    state->set_area_codes(split(region::area_codes_text(), "\r\n"));
+    state->set_region_table(split(region::region_text(), "\r\n"));
+    state->set_cookie_text(kSignedInCookies);
+    state->set_uin("12345678");
+    state->set_logged_in(true);
+    Context context{state, ui};
+    Commands commands;
+    plug_queries(commands);
+
+    commands.press(Command::record_query, context);  // its answer is held
+    // The second press: between its emptying of the list and its handler, the first
+    // query's answer arrives and its rows come in.
+    ui->hold_after_next_clear([&] {
+        released->count_down();
+        for (int i = 0; i < 2000 && ui->record_row_count() == 0; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    commands.press(Command::record_query, context);
+    ASSERT_TRUE(wait_idle(kIdleMs));
+    const std::vector<RecordRow> rows = ui->model().records();
+
+    // The rows of one query alone.
+    commands.press(Command::record_query, context);
+    ASSERT_TRUE(wait_idle(kIdleMs));
+    const std::vector<RecordRow> alone = ui->model().records();
+    ASSERT_FALSE(alone.empty());
+    EXPECT_EQ(rows.size(), alone.size());
+    EXPECT_EQ(rows, alone);
 }
 
 }  // namespace
