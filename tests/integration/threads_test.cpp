@@ -72,15 +72,16 @@ constexpr Endpoint kSessionEndpoints[] = {
 };
 
 // Wraps the session endpoints: while tracing, every answer sets one more cookie
-// of a name of its own, and the tracer keeps each one it gave and whether every
-// login window's cookie reading (which replaces the cookie text as a whole) had
-// already ended when the answer was made. It also counts the timed grab's claims.
+// of a name of its own, and the tracer keeps each one it gave. Answers made before
+// every login window's cookie reading has ended are left alone: such a reading
+// replaces the cookie text as a whole, as the window's timer does. It also counts
+// the timed grab's claims.
 class CookieTracer {
   public:
-    struct Given {
-        std::string item;  // name=value
-        bool after_readings;
-    };
+    // Every request carries the cookie text, and the simulator's server takes
+    // header lines of at most 8 KB: that many items of at most 9 bytes stay well
+    // below it.
+    static constexpr unsigned max_traced = 600;
 
     void install(sim::Simulator& sim) {
         for (const Endpoint& e : kSessionEndpoints) {
@@ -94,20 +95,23 @@ class CookieTracer {
                     if (grab_host && req.get_param_value("iActivityId") == kGrabActivity) {
                         ++timed_claims_;
                     }
-                    if (!tracing_) {
+                    if (!tracing_ || readings_pending > 0) {
                         return;
                     }
-                    const std::string n = std::to_string(++serial_);
-                    const std::string item = "k" + n + "=" + n;
+                    const unsigned n = ++serial_;
+                    if (n > max_traced) {
+                        return;
+                    }
+                    const std::string item = "k" + std::to_string(n) + "=1";
                     res.set_header("Set-Cookie", item + "; Path=/");
                     std::lock_guard lock(mutex_);
-                    given_.push_back({item, readings_pending == 0});
+                    given_.push_back(item);
                 });
         }
     }
 
     void trace(bool on) { tracing_ = on; }
-    std::vector<Given> given() const {
+    std::vector<std::string> given() const {
         std::lock_guard lock(mutex_);
         return given_;
     }
@@ -121,7 +125,7 @@ class CookieTracer {
     std::atomic<unsigned> serial_{0};
     std::atomic<int> timed_claims_{0};
     mutable std::mutex mutex_;
-    std::vector<Given> given_;
+    std::vector<std::string> given_;  // name=value
 };
 
 Commands all_commands() {
@@ -391,22 +395,19 @@ TEST_F(CommandsUnderLoad, EveryCommandPressedAtOnceFromSeveralThreads) {
     }
     EXPECT_TRUE(items.count("uin=o012345678")) << cookies;
     EXPECT_TRUE(items.count("skey=@Vk7Q2xLp9")) << cookies;
-    size_t checked = 0;
+    const std::vector<std::string> given = tracer_.given();
     size_t missing = 0;
-    for (const CookieTracer::Given& g : tracer_.given()) {
-        if (!g.after_readings) {
-            continue;  // a login window's reading may replace it, as it replaces all
-        }
-        ++checked;
-        if (!items.count(g.item) && missing++ < 10) {
-            ADD_FAILURE() << "lost cookie " << g.item;
+    for (const std::string& item : given) {
+        if (!items.count(item) && missing++ < 10) {
+            ADD_FAILURE() << "lost cookie " << item;
         }
     }
     EXPECT_EQ(missing, 0u);
-    // At least the grab's claims, all made after the sign-in.
-    EXPECT_GE(checked, static_cast<size_t>(waiters));
-    std::printf("cookies checked: %zu of %zu set; cookie text %zu bytes\n", checked,
-                tracer_.given().size(), cookies.size());
+    // At least the grab's claims, all made after the sign-in, unless the cap came first.
+    EXPECT_GE(given.size(),
+              std::min<size_t>(static_cast<size_t>(waiters), CookieTracer::max_traced));
+    std::printf("cookies set and checked: %zu; cookie text %zu bytes\n", given.size(),
+                cookies.size());
 
     // --- every text whole: each one a text the command writes when run alone -----
     const std::regex not_bound(
