@@ -94,6 +94,10 @@ class Simulator {
     // method. HEAD falls back to the GET handler. Unknown paths answer 404.
     void handle(std::string_view host_name, std::string_view method, std::string_view path,
                 Handler handler);
+    // The handler registered for exactly this host, method and path; empty when
+    // none. A test wraps an endpoint's own answer with it.
+    Handler handler(std::string_view host_name, std::string_view method,
+                    std::string_view path) const;
 
     // Faults apply to one path of one host (the path without its query).
     void set_fault(std::string_view host_name, std::string_view path, Fault fault);

@@ -79,6 +79,23 @@ TEST_F(SimulatorTest, HandlersBelongToTheirHostAndUnknownPathsAnswer404) {
     EXPECT_EQ(head.body, "");
 }
 
+TEST_F(SimulatorTest, AHandlerLookedUpWrapsTheEndpointsOwnAnswer) {
+    sim::Simulator& sim = fixture.sim();
+    EXPECT_FALSE(sim.handler("game_apps_host", "GET", "/no/such/path"));
+    const sim::Simulator::Handler echo = sim.handler(kHost, "*", "/__sim/echo");
+    ASSERT_TRUE(echo);
+    sim.handle(kHost, "*", "/__sim/echo",
+               [echo](const httplib::Request& req, httplib::Response& res) {
+                   echo(req, res);
+                   res.set_header("Set-Cookie", "wrapped=1; Path=/");
+               });
+    LocalCookies cookies;
+    const HttpResult r =
+        http_request({.url = url("/__sim/echo"), .cookies = &cookies, .merge = true});
+    EXPECT_EQ(r.body, "GET /__sim/echo\n");
+    EXPECT_EQ(cookies.cookie_text(), "wrapped=1");
+}
+
 TEST_F(SimulatorTest, RedirectKeepsOnlyTheFinalAnswersCookies) {
     LocalCookies cookies;
     const HttpResult r = http_request({.url = url("/__sim/redirect?to=/__sim/set_cookie%3Ffin%3D2"),
