@@ -18,26 +18,16 @@
 #include "sim/ams.h"
 #include "sim/membership.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/sim_fixture.h"
 
 namespace velkor {
 namespace {
 
 using namespace std::chrono_literals;
+using test::field_of;
 
 const char* const kVipIds[] = {"112435", "112440", "112441", "112443", "69430", "69429", "95335"};
-
-// The value of `name` in a form body or in the query of a request target.
-std::string field_of(const std::string& text, const std::string& name) {
-    const std::string key = name + "=";
-    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
-        if (at == 0 || text[at - 1] == '&' || text[at - 1] == '?') {
-            const size_t from = at + key.size();
-            return text.substr(from, text.find('&', from) - from);
-        }
-    }
-    return "<none>";
-}
 
 bool has_cookie_header(const sim::LoggedRequest& r) {
     return std::any_of(r.headers.begin(), r.headers.end(), [](const auto& h) {

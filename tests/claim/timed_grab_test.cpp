@@ -12,6 +12,7 @@
 #include "script/csrf_token.h"
 #include "sim/activities.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/sim_fixture.h"
 
 namespace velkor {
@@ -19,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::LocalTime;
+using test::field_of;
 
 std::string show(const std::optional<LocalTime>& t) {
     if (!t) {
@@ -28,17 +30,6 @@ std::string show(const std::optional<LocalTime>& t) {
     std::snprintf(s, sizeof s, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t->year, t->month, t->day,
                   t->hour, t->minute, t->second, t->millisecond);
     return s;
-}
-
-std::string field_of(const std::string& text, const std::string& name) {
-    const std::string key = name + "=";
-    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
-        if (at == 0 || text[at - 1] == '&' || text[at - 1] == '?') {
-            const size_t from = at + key.size();
-            return text.substr(from, text.find('&', from) - from);
-        }
-    }
-    return "<none>";
 }
 
 const Text kIncomplete = gbk("提示：参数设置不完整，请补充\r\n");

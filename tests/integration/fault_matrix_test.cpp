@@ -49,6 +49,7 @@
 #include "sim/membership.h"
 #include "sim/simulator.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_data_dir.h"
 #include "web/endpoints.h"
@@ -59,6 +60,7 @@ namespace {
 namespace fs = std::filesystem;
 using sim::Fault;
 using sim::FaultMode;
+using test::closed_port;
 using Lines = std::vector<std::string>;  // UTF-8
 
 constexpr const char* kCookies = "uin=o012345678; skey=@Vk7Q2xLp9; keep=1";
@@ -85,18 +87,6 @@ const platform::HttpTimeouts kShortTimeouts{std::chrono::milliseconds(1000), 1,
 
 std::string utf8(const Text& gbk_text) {
     return platform::gbk_to_utf8(gbk_text);
-}
-
-int closed_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 std::set<std::string> cookie_items(const Text& cookie_text) {

@@ -11,6 +11,30 @@
 #include <stdexcept>
 
 namespace velkor::test {
+
+int closed_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+std::string field_of(const std::string& text, const std::string& name) {
+    const std::string key = name + "=";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        if (at == 0 || text[at - 1] == '&' || text[at - 1] == '?') {
+            const size_t from = at + key.size();
+            return text.substr(from, text.find('&', from) - from);
+        }
+    }
+    return "<none>";
+}
+
 namespace {
 
 constexpr int kTickMs = 20;

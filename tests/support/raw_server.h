@@ -22,6 +22,14 @@ std::string http_answer(std::string_view status_line, const std::vector<std::str
 std::vector<std::string> request_lines(const std::string& raw);
 std::string request_body(const std::string& raw);
 
+// A loopback port on which nothing listens (bound and closed again): a connection
+// to it is refused.
+int closed_port();
+
+// The value of `name` in a form body or in the query of a request target, as it
+// stands; "<none>" when it is absent.
+std::string field_of(const std::string& text, const std::string& name);
+
 class RawServer {
   public:
     // Given the raw request, the bytes to answer; an empty answer closes silently.

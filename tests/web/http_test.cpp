@@ -17,6 +17,7 @@
 namespace velkor {
 namespace {
 
+using test::closed_port;
 using test::http_answer;
 using test::RawServer;
 using test::request_body;
@@ -180,18 +181,6 @@ TEST(HttpRequest, AnswerWithoutCookiesStillNormalisesTheMergedText) {
     EXPECT_EQ(r.answer_cookies, "");
     EXPECT_EQ(cookies.cookie_text(), "a=1; b=2");
     EXPECT_EQ(only_request(server).back(), "Cookie: a=1;b=2; a=3");
-}
-
-int closed_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 TEST(HttpRequest, UnreachableHostGivesAnEmptyAnswerAndKeepsTheCookies) {
