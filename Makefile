@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test run clean format
+.PHONY: deps configure build test run fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -24,6 +24,12 @@ test: build
 # of the start-up in $(BUILD)/run/startup.png and the output box on the terminal).
 run: deps
 	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/run
+
+# Builds the fuzz targets with clang and the sanitizers (in build-fuzz) and runs each one
+# for FUZZ_SECONDS over its corpus; FUZZ_TARGETS and FUZZ_INTO_CORPUS=1: see scripts/fuzz.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
