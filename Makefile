@@ -43,6 +43,12 @@ run: deps
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# Builds the fuzz targets with clang and the sanitizers (in build-fuzz) and runs each one
+# for FUZZ_SECONDS over its corpus; FUZZ_TARGETS and FUZZ_INTO_CORPUS=1: see scripts/fuzz.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 

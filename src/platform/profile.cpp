@@ -91,6 +91,11 @@ std::optional<std::string_view> section_name(std::string_view line) {
             close = i;
         }
     }
+    // A final "]" always closes, also behind a lone lead byte (server text, such as an
+    // activity's name, need not be valid GBK): a header reads back as it was written.
+    if (line.size() > 1 && line.back() == ']') {
+        close = line.size() - 1;
+    }
     if (close == std::string_view::npos) {
         return std::nullopt;
     }

@@ -2,7 +2,8 @@
 // INI profile files: "[section]" header lines, then "key=value" lines, CRLF line ends (LF-only
 // files are read too). Names and values are GBK bytes taken as they are; section and key
 // names are compared without regard to ASCII letter case (the bytes of a double-byte
-// character always exactly), with blanks around names and values trimmed.
+// character always exactly), with blanks around names and values trimmed. A key cannot hold
+// "=" nor begin with "[": its line would read as another key or as a section header.
 //
 // Differences from the classic profile functions, on purpose:
 // - values are read whole (no cut at 10,239 bytes, which would drop entries of a growing

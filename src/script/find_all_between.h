@@ -7,8 +7,9 @@
 namespace velkor {
 
 // The marker with ? * + [ ] ( ) { } escaped, "#引号" turned into '"' and "\r\n" into the
-// two characters "\n". The other pattern characters (. \ ^ $ |) pass unchanged, so a
-// marker may carry pattern syntax of its own.
+// two characters "\n"; a byte of 80 or more that opens no double-byte character (80, FF, a
+// lead byte without its second byte) is written \xHH. The other pattern characters
+// (. \ ^ $ |) pass unchanged, so a marker may carry pattern syntax of its own.
 Text regex_escape(std::string_view marker);
 
 // Fills `out` (emptied first) with each text between `left` and the nearest following

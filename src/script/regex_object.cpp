@@ -347,6 +347,26 @@ bool regex_object::create(std::string_view pattern, std::string_view target, boo
             continue;
         }
         const std::uint32_t set_pairs = pcre2_get_ovector_count(md.get());
+        // The pattern's own syntax can keep the boundary check from running: an unclosed
+        // \Q or an extended-mode comment swallows the wrapping, and (*ACCEPT) ends the match
+        // before it. A match that then ends, or has a group begin or end, inside a character
+        // is refused here as the check would have refused it; the search goes on at the next
+        // character.
+        if (starts) {
+            bool whole = starts->at(end);
+            for (std::size_t g = 1; whole && g < pairs && g < set_pairs && static_cast<int>(g) < rc;
+                 ++g) {
+                whole = ov[2 * g] == PCRE2_UNSET ||
+                        (starts->at(ov[2 * g]) && starts->at(ov[2 * g + 1]));
+            }
+            if (!whole) {
+                if (begin >= n) {
+                    break;
+                }
+                pos = begin + char_length(target_, begin);
+                continue;
+            }
+        }
         for (std::size_t g = 0; g < pairs; ++g) {
             const bool set = g < set_pairs && static_cast<int>(g) < rc && ov[2 * g] != PCRE2_UNSET;
             spans_.push_back(set ? ov[2 * g] : kUnset);

@@ -39,8 +39,10 @@ Text host_and_port(std::string_view url) {
     return text_between(lowered, marker, "/");
 }
 
+// Only a URL that begins with the scheme is secure: "http://" is assumed for any other,
+// also for one whose host begins with "https".
 bool is_secure(std::string_view url) {
-    return ascii_lower(left(url, 5)) == "https";
+    return ascii_lower(left(url, 8)) == "https://";
 }
 
 }  // namespace

@@ -91,6 +91,11 @@ TEST_F(Profile, DoubleByteNamesAreComparedExactly) {
     // A section name holding "]" (as the second byte of 乚, 81 5D, or as itself).
     ASSERT_TRUE(write_profile(file_, g("乚") + "]x", "url", "u"));
     EXPECT_EQ(read_profile(file_, g("乚") + "]x", "url"), "u");
+    // A name ending in a lead byte without its second byte: the written "]" still closes.
+    ASSERT_TRUE(write_profile(file_, "a\x80\x81", "url", "v"));
+    ASSERT_TRUE(write_profile(file_, "a\x80\x81", "url", "w"));
+    EXPECT_EQ(read_profile(file_, "a\x80\x81", "url"), "w");
+    EXPECT_EQ(read_profile(file_, g("乚") + "]x", "url"), "u");
 }
 
 TEST_F(Profile, ReadsForeignFilesAndKeepsTheirOtherLines) {

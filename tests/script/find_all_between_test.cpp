@@ -21,6 +21,10 @@ TEST(RegexEscape, EscapesTheListedCharactersOnly) {
         {"", ""},
         // The second byte of 乕 (81 5B) is not a bracket to be escaped.
         {gbk("乕("), gbk("乕") + "\\("},
+        // 80 (the euro sign) and a lead byte without its trail stand alone in a pattern.
+        {"\x80(", "\\x80\\("},
+        {"\x81?\x81", "\\x81\\?\\x81"},
+        {"\xFF\r\n", "\\xFF\\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(to_utf8(c.marker));
@@ -41,6 +45,18 @@ TEST(FindAllBetween, FlowIdsOfOneActivityInPageOrder) {
     TextList out{"stale"};
     EXPECT_EQ(find_all_between(page, kLeft, ")", 0, "", "", false, false, out), 4);
     EXPECT_EQ(out, (TextList{"111", "222", "111", ""}));
+}
+
+TEST(FindAllBetween, MarkersWithSingleHighBytesAreFoundAsWritten) {
+    // The euro sign (80) before "(" and a lead byte without its second byte before "?".
+    TextList out;
+    EXPECT_EQ(find_all_between("x\x80(1)y \x81?2\x81?", "\x80(", ")", 0, "", "", false, false, out),
+              1);
+    EXPECT_EQ(out, (TextList{"1"}));
+    EXPECT_EQ(
+        find_all_between("x\x80(1)y \x81?2\x81?", "\x81?", "\x81?", 0, "", "", false, false, out),
+        1);
+    EXPECT_EQ(out, (TextList{"2"}));
 }
 
 TEST(FindAllBetween, NothingFoundEmptiesTheList) {

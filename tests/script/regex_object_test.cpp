@@ -179,6 +179,11 @@ TEST(RegexObject, DoubleByteCharactersStayWhole) {
         {"a(\\S)(\\S)b", "a" + zhong + "b", 0, ""},
         {"a(\\S+)b", "a" + zhong + "b", 1, "a" + zhong + "b"},
         {gbk("活动(\\d+)号"), gbk("第一活动12号"), 1, gbk("活动12号")},
+        // Patterns that keep the closing check from running: an unclosed \Q, a comment
+        // of the extended syntax and (*ACCEPT) still never stop inside a character.
+        {"a\\Q\x81", Text("a\x81") + "@a\x81", 1, "a\x81"},  // 81 40 is one character
+        {"(?x)a.#", "a" + zhong + "a1", 1, "a1"},
+        {"a\xD6(*ACCEPT)", "a" + zhong + "a\xD6", 1, "a\xD6"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(to_utf8(c.pattern) + " on " + to_utf8(c.target));

@@ -46,6 +46,9 @@ TEST(MergeCookies, FollowsTheMergeRules) {
          "m=\xB0\xA1; n=\xD6\xD0\xCE\xC4", "m=\xB0\xA1"},
         {"a trailing empty item vanishes", "a=1;;", "", "a=1", ""},
         {"an empty answer item leads", "a=1", ";", "; a=1", ";"},
+        // UTF-8 中 ends in a byte that would open a double-byte character.
+        {"a value ending in a high byte ends at its ;", "t=\xE4\xB8\xAD; b=1", "b=2 ",
+         "b=2; t=\xE4\xB8\xAD", "b=2"},
     };
     for (const MergeCase& c : cases) {
         Text cookies = c.cookies;

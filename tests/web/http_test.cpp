@@ -59,6 +59,8 @@ TEST(UrlParts, SplitsAsTheEngineConnects) {
         {"http://t/x", "t", 80, "/x"},
         {"https://s/y", "s", 443, "/y"},
         {"http://http/z", "http", 80, "/z"},
+        // Without a scheme "http://" is assumed, whatever the host begins with.
+        {"https.example/a", "https.example", 80, "/a"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(url_host(c.url), c.host) << c.url;
